@@ -1,0 +1,21 @@
+// ConfigFile: the key = value; entries of Config.txt, read once at start-up.
+// The first occurrence of a key wins; lookups are case-sensitive.
+#pragma once
+
+#include <map>
+#include <string>
+
+class ConfigFile {
+public:
+    // Reads ./Config.txt; an unreadable or missing file leaves the map empty.
+    void Load();
+    // Parses entries out of text already in memory (what Load does after reading).
+    void Parse(const std::string& text);
+    // The stored value, or an empty string when the key is missing.
+    std::string GetString(const std::string& key) const;
+    // atoi of the stored value, or -1 when the key is missing or empty.
+    int GetInt(const std::string& key) const;
+
+private:
+    std::map<std::string, std::string> entries;
+};

@@ -1,0 +1,25 @@
+// IDemo: what the engine drives, one per run. It owns its effects and
+// post-processors; the started-counters include an object whose Init failed.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class IEffect;
+class IPostProcessor;
+
+class IDemo {
+public:
+    virtual bool Init() = 0;
+    virtual void Shutdown() = 0;
+    virtual bool Render() = 0;
+
+    std::vector<IEffect*> effects;
+    std::vector<IPostProcessor*> postProcessors;
+    int32_t effectsStarted = 0;
+    int32_t postProcessorsStarted = 0;
+    const char* name = nullptr;
+
+protected:
+    ~IDemo() = default;
+};

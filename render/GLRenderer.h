@@ -1,0 +1,45 @@
+// GLRenderer: the OpenGL renderer. Creates the 3.3 context on the main window,
+// sets the GL state every scene relies on, keeps the projections in step with
+// the window, caches textures, draws the loading bar and runs one frame of an
+// effect through the selected post-processor.
+#pragma once
+
+#include <cstdint>
+
+#include <glm/glm.hpp>
+
+#include "platform/GLContext.h"
+#include "render/IRenderer.h"
+#include "render/ShaderProgram.h"
+
+class GLRenderer final : public IRenderer {
+public:
+    bool Init(platform::WindowHandle window, int samples) override;
+    void Shutdown() override;
+    bool RenderFrame(IEffect* effect) override;
+    ITexture* LoadTexture(const char* fileName, bool cubeMap) override;
+    Camera* GetCamera() override { return &camera; }
+    glm::mat4* GetProjectionMatrix() override { return &projection; }
+    void Resize(int height, int width) override;
+    void InitLoadingBar() override;
+    void ShutdownLoadingBar() override;
+    void DrawLoadingBar() override;
+    void CreateMissingTexture() override;
+    ITexture* CreateTexture(const unsigned char* pixels, int height, int width) override;
+    ITexture* CreateCubeMapTexture(const unsigned char* pixels, int height, int width) override;
+    void DeleteTexture(ITexture* texture) override;
+
+    const glm::mat4& OrthoProjection() const { return orthoProjection; }
+
+private:
+    GLContext context;
+    ShaderProgram loadingBarShader;
+    int loadingBarProjectionLocation = -1;
+    int loadingBarColorLocation = -1;
+    int loadingBarProgressLocation = -1;
+    uint32_t loadingBarVertexArray = 0;
+    uint32_t frameVertexBuffer = 0;
+    uint32_t barVertexBuffer = 0;
+    glm::mat4 orthoProjection{1.0f};
+    glm::mat4 projection{1.0f};
+};

@@ -1,0 +1,39 @@
+#include "tests/support/scratch_dir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+ScratchDir::ScratchDir() {
+    std::string pattern = (fs::temp_directory_path() / "tessel-test-XXXXXX").string();
+    if (mkdtemp(pattern.data())) dir = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    if (!dir.empty()) fs::remove_all(dir, ignored);
+}
+
+void ScratchDir::Write(const std::string& name, const std::string& bytes) const {
+    fs::path path = fs::path(dir) / name;
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void ScratchDir::Link(const std::string& name, const std::string& target) const {
+    fs::path path = fs::path(dir) / name;
+    fs::create_directories(path.parent_path());
+    std::error_code ignored;
+    fs::create_symlink(target, path, ignored);
+}
+
+std::string ScratchDir::Read(const std::string& name) const { return ReadFileBytes(dir + "/" + name); }
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

@@ -1,0 +1,27 @@
+// A temporary folder removed with the object, for runs that read and write
+// files relative to their working directory.
+#pragma once
+
+#include <string>
+
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& path() const { return dir; }
+    std::string operator/(const std::string& name) const { return dir + "/" + name; }
+    // Writes a file (creating parent folders) with exactly these bytes.
+    void Write(const std::string& name, const std::string& bytes) const;
+    // A symbolic link at name pointing to target.
+    void Link(const std::string& name, const std::string& target) const;
+    std::string Read(const std::string& name) const;
+
+private:
+    std::string dir;
+};
+
+// The whole file as bytes; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
