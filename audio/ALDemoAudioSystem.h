@@ -2,12 +2,10 @@
 // buffer and played by one source on the default device.
 #pragma once
 
+#include <AL/alc.h>
 #include <cstdint>
 
 #include "audio/IDemoAudioSystem.h"
-
-struct ALCcontext;
-struct ALCdevice;
 
 struct AudioDevice {
     ALCcontext* context = nullptr;
