@@ -1,16 +1,45 @@
 // TestDemo: the production's timeline. Every frame its tracks choose the
 // effect, the post-processor, the effect's clock and the camera.
+// The demo owns its effects and post-processors: Shutdown shuts down the
+// started ones and then deletes every object it created, so nothing leaks.
 #pragma once
+
+#include <functional>
+#include <vector>
 
 #include "demo/IDemo.h"
 #include "sync/SyncSystem.h"
 
 class TestDemo final : public IDemo {
 public:
+    // Fills the effect and post-processor lists (through AddEffect and
+    // AddPostProcessor) during Init, in list order.
+    using PartsBuilder = std::function<void(TestDemo&)>;
+
+    // The production: effects [particle rain, snake scene], post-processors [bloom].
     TestDemo();
+    // Other parts, for instance stand-ins in tests.
+    explicit TestDemo(PartsBuilder builder);
+    ~TestDemo();
+    TestDemo(const TestDemo&) = delete;
+    TestDemo& operator=(const TestDemo&) = delete;
+
     bool Init() override;
     void Shutdown() override;
     bool Render() override;
+
+    // Appends an effect that the demo deletes as T once it is shut down.
+    template <class T>
+    void AddEffect(T* effect) {
+        effects.push_back(effect);
+        deleters.push_back([effect] { delete effect; });
+    }
+    // Appends a post-processor that the demo deletes as T once it is shut down.
+    template <class T>
+    void AddPostProcessor(T* postProcessor) {
+        postProcessors.push_back(postProcessor);
+        deleters.push_back([postProcessor] { delete postProcessor; });
+    }
 
     TrackHandle* effectIndex = nullptr;
     TrackHandle* postProcessorIndex = nullptr;
@@ -23,4 +52,10 @@ public:
     TrackHandle* cameraYOffset = nullptr;
     TrackHandle* cameraZOffset = nullptr;
     float lastEffectTime = 0;
+
+private:
+    void DeleteParts();
+
+    PartsBuilder buildParts;
+    std::vector<std::function<void()>> deleters;
 };

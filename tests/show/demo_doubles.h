@@ -1,0 +1,133 @@
+// Stand-ins for the demo's surroundings in timeline tests: a renderer that
+// records what each frame was given and advances the effect clock like the
+// real one, a music clock the test sets, a logger that keeps its lines, and
+// effects and post-processors that record their calls.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/IDemoAudioSystem.h"
+#include "core/ILogger.h"
+#include "demo/IEffect.h"
+#include "demo/IPostProcessor.h"
+#include "render/IRenderer.h"
+
+// Every call of every double, in order ("Init Snake", "Shutdown Bloom", ...).
+using CallLog = std::vector<std::string>;
+
+class FakeClock final : public IDemoAudioSystem {
+public:
+    bool Init() override { return true; }
+    void Shutdown() override {}
+    void SetListenerPosition(float, float, float) override {}
+    bool LoadSong(const char*, float) override { return true; }
+    void Play() override {}
+    void Pause() override {}
+    void Stop() override {}
+    bool IsPlaying() override { return true; }
+    void SetVolume(float) override {}
+    float GetPosition() override { return beats; }
+    void SetPosition(float value) override { beats = value; }
+
+    float beats = 0;
+};
+
+struct FrameRecord {
+    IEffect* effect = nullptr;
+    IPostProcessor* postProcessor = nullptr;
+    float timeOnEntry = 0;  // the effect's clock as the demo left it
+    Camera camera;
+};
+
+class FakeRenderer final : public IRenderer {
+public:
+    explicit FakeRenderer(IDemoAudioSystem* clock) : clock(clock) {}
+    bool Init(platform::WindowHandle, int) override { return true; }
+    void Shutdown() override {}
+    // Advances the effect's clock by the music's advance, as the real one does.
+    bool RenderFrame(IEffect* effect) override {
+        FrameRecord frame;
+        frame.effect = effect;
+        frame.postProcessor = postProcessor;
+        frame.timeOnEntry = effect->time;
+        frame.camera = camera;
+        frames.push_back(frame);
+        float position = clock->GetPosition();
+        effect->time += position - lastMusicPosition;
+        lastMusicPosition = position;
+        return true;
+    }
+    ITexture* LoadTexture(const char*, bool) override { return nullptr; }
+    Camera* GetCamera() override { return &camera; }
+    glm::mat4* GetProjectionMatrix() override { return &projection; }
+    void Resize(int, int) override {}
+    void InitLoadingBar() override {}
+    void ShutdownLoadingBar() override {}
+    void DrawLoadingBar() override { barSteps.push_back(loadingProgress); }
+    void CreateMissingTexture() override {}
+    ITexture* CreateTexture(const unsigned char*, int, int) override { return nullptr; }
+    ITexture* CreateCubeMapTexture(const unsigned char*, int, int) override { return nullptr; }
+    void DeleteTexture(ITexture*) override {}
+
+    IDemoAudioSystem* clock;
+    glm::mat4 projection{1.0f};
+    std::vector<float> barSteps;
+    std::vector<FrameRecord> frames;
+};
+
+class RecordingLogger final : public ILogger {
+public:
+    bool Open() override { return true; }
+    void Close() override {}
+    void WritePair(const char* first, const char* second) override { lines.push_back(std::string(first) + second); }
+    void WriteLine(const char* text) override { lines.push_back(text); }
+    void WriteTimestamp() override { lines.push_back("<timestamp>"); }
+    void WriteDebug(const char* text) override { lines.push_back(text); }
+    void WriteError(const char* text) override { lines.push_back(std::string("ERROR: ") + text); }
+    void WriteWide(const char16_t*) override {}
+
+    std::vector<std::string> lines;
+};
+
+class FakeEffect final : public IEffect {
+public:
+    FakeEffect(const char* label, CallLog* calls, int* deleted, bool initResult = true)
+        : label(label), calls(calls), deleted(deleted), initResult(initResult) {
+        name = label;
+    }
+    ~FakeEffect() { ++*deleted; }
+    bool Init() override {
+        calls->push_back("Init " + label);
+        return initResult;
+    }
+    void Render(float) override { calls->push_back("Render " + label); }
+    void Shutdown() override { calls->push_back("Shutdown " + label); }
+
+    std::string label;
+    CallLog* calls;
+    int* deleted;
+    bool initResult;
+};
+
+class FakePostProcessor final : public IPostProcessor {
+public:
+    FakePostProcessor(const char* label, CallLog* calls, int* deleted, bool initResult = true)
+        : label(label), calls(calls), deleted(deleted), initResult(initResult) {
+        name = label;
+    }
+    ~FakePostProcessor() { ++*deleted; }
+    bool Init() override {
+        calls->push_back("Init " + label);
+        return initResult;
+    }
+    void Begin() override { calls->push_back("Begin " + label); }
+    void Render(float) override { calls->push_back("Render " + label); }
+    void Shutdown() override { calls->push_back("Shutdown " + label); }
+
+    std::string label;
+    CallLog* calls;
+    int* deleted;
+    bool initResult;
+};
