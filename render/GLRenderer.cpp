@@ -1,20 +1,285 @@
-// Placeholder until the renderer is built: start-up stops here.
+// GLRenderer: context creation, the fixed GL state, projections and resizes,
+// one frame of an effect through the selected post-processor, the texture
+// cache (keyed by the caller's name pointer, decoded with stb_image), the
+// built-in fallback texture and the loading screen.
 #include "render/GLRenderer.h"
 
-#include "core/Log.h"
+#include <stb_image.h>
 
-bool GLRenderer::Init(platform::WindowHandle, int) {
-    LogError("The renderer is not built yet!");
-    return false;
+#include <string>
+#include <vector>
+
+#include "audio/IDemoAudioSystem.h"
+#include "core/Log.h"
+#include "demo/IEffect.h"
+#include "demo/IPostProcessor.h"
+#include "render/CubeCross.h"
+#include "render/MissingTextureData.h"
+#include "render/Projection.h"
+#include "render/Texture.h"
+#include "render/gl.h"
+#include "sync/SyncSystem.h"
+
+namespace {
+const char kMissingTextureName[] = "MissingTexture.png";
+}  // namespace
+
+bool GLRenderer::Init(platform::WindowHandle window, int samples) {
+    if (!context.Create(window, samples)) {
+        LogError("Failed to initialize OpenGL Context!");
+        return false;
+    }
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    width = static_cast<float>(viewport[0]) + static_cast<float>(viewport[2]);
+    height = static_cast<float>(viewport[1]) + static_cast<float>(viewport[3]);
+
+    ApplyFixedState(samples);
+
+    GLint sampleBuffers = 0;
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &sampleBuffers);
+    if (sampleBuffers > 0) {
+        LogLine("Multisampling Enabled");
+        GLint count = 0;
+        glGetIntegerv(GL_SAMPLES, &count);
+        LogPair("Multisampling Buffers: ", std::to_string(count).c_str());
+    } else {
+        LogLine("Multisampling Disabled");
+    }
+    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
+    LogPair("Anisotropic Filtering Level: ", std::to_string(static_cast<int>(maxAnisotropy)).c_str());
+
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
+    glGetIntegerv(GL_MAX_CUBE_MAP_TEXTURE_SIZE, &maxCubeMapSize);
+
+    BuildPerspective(width, height, &projection);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    CreateMissingTexture();
+    return true;
 }
-void GLRenderer::Shutdown() {}
-bool GLRenderer::RenderFrame(IEffect*) { return false; }
-ITexture* GLRenderer::LoadTexture(const char*, bool) { return missingTexture; }
-void GLRenderer::Resize(int, int) {}
-void GLRenderer::InitLoadingBar() {}
-void GLRenderer::ShutdownLoadingBar() {}
-void GLRenderer::DrawLoadingBar() {}
-void GLRenderer::CreateMissingTexture() {}
-ITexture* GLRenderer::CreateTexture(const unsigned char*, int, int) { return nullptr; }
-ITexture* GLRenderer::CreateCubeMapTexture(const unsigned char*, int, int) { return nullptr; }
-void GLRenderer::DeleteTexture(ITexture*) {}
+
+// Every pass relies on this state; nothing else changes it for good.
+void GLRenderer::ApplyFixedState(int samples) {
+    if (samples > 0)
+        glEnable(GL_MULTISAMPLE);
+    else
+        glDisable(GL_MULTISAMPLE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+    glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
+    glHint(GL_TEXTURE_COMPRESSION_HINT, GL_NICEST);
+    glHint(GL_FRAGMENT_SHADER_DERIVATIVE_HINT, GL_NICEST);
+    glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
+    glEnable(GL_CULL_FACE);
+    glFrontFace(GL_CCW);
+}
+
+void GLRenderer::Shutdown() {
+    for (auto& entry : textureCache) {
+        // A second Shutdown finds the entries already released.
+        if (!entry.second) continue;
+        LogPair("Deleting Texture: ", entry.first);
+        DeleteTexture(entry.second);
+        delete entry.second;
+        entry.second = nullptr;
+    }
+    missingTexture = nullptr;
+    context.Release();
+}
+
+bool GLRenderer::RenderFrame(IEffect* effect) {
+    float position = lastMusicPosition;
+    if (gSyncSystem && gSyncSystem->audio) position = gSyncSystem->audio->GetPosition();
+    const float delta = position - lastMusicPosition;
+    lastMusicPosition = position;
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    if (effect) {
+        glBindVertexArray(effect->vertexArray);
+        if (postProcessor) postProcessor->Begin();
+        effect->time += delta;
+        const float time = effect->time;
+        effect->Render(time);
+        if (postProcessor) postProcessor->Render(time);
+        glBindVertexArray(0);
+    }
+    return platform::SwapBuffers(context.deviceContext);
+}
+
+ITexture* GLRenderer::LoadTexture(const char* fileName, bool cubeMap) {
+    if (!fileName) return missingTexture;
+    auto cached = textureCache.find(fileName);
+    if (cached != textureCache.end() && cached->second) return cached->second;
+
+    int imageWidth = 0, imageHeight = 0, components = 0;
+    stbi_uc* pixels = stbi_load(fileName, &imageWidth, &imageHeight, &components, 4);
+    // A cross too small for one pixel per face, or an image beyond the
+    // driver's texture size, cannot become a texture either.
+    bool usable = pixels != nullptr;
+    if (usable && cubeMap)
+        usable = CubeCrossFaceSize(imageHeight, imageWidth, nullptr) &&
+                 (maxCubeMapSize <= 0 || (imageWidth / 3 <= maxCubeMapSize && imageHeight / 4 <= maxCubeMapSize));
+    if (usable && !cubeMap)
+        usable = maxTextureSize <= 0 || (imageWidth <= maxTextureSize && imageHeight <= maxTextureSize);
+    if (!usable) {
+        if (pixels) stbi_image_free(pixels);
+        LogPair("Returned A Missing Texture! Unable To Load File: ", fileName);
+        return missingTexture;
+    }
+
+    ITexture* texture;
+    if (cubeMap) {
+        LogPair("Creating Cube Map Texture: ", fileName);
+        texture = CreateCubeMapTexture(pixels, imageHeight, imageWidth);
+    } else {
+        LogPair("Creating Texture: ", fileName);
+        texture = CreateTexture(pixels, imageHeight, imageWidth);
+    }
+    stbi_image_free(pixels);
+    if (!texture) return missingTexture;
+    textureCache[fileName] = texture;
+    return texture;
+}
+
+void GLRenderer::Resize(int height, int width) {
+    if (static_cast<float>(height) == this->height && static_cast<float>(width) == this->width) return;
+    glViewport(0, 0, width > 0 ? width : 0, height > 0 ? height : 0);
+    this->width = static_cast<float>(width);
+    this->height = static_cast<float>(height);
+    // A minimised window (zero height) keeps the previous matrices until the
+    // next real size: a non-finite aspect must not reach any shader.
+    BuildPerspective(this->width, this->height, &projection);
+    BuildOrtho(this->width, this->height, &orthoProjection);
+}
+
+void GLRenderer::InitLoadingBar() {
+    BuildOrtho(width, height, &orthoProjection);
+    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+
+    const LoadingBarQuads quads = BuildLoadingBarQuads(width, height);
+    glGenVertexArrays(1, &loadingBarVertexArray);
+    glBindVertexArray(loadingBarVertexArray);
+    auto makeQuad = [](uint32_t* buffer, const float* vertices) {
+        glGenBuffers(1, buffer);
+        glBindBuffer(GL_ARRAY_BUFFER, *buffer);
+        glBufferData(GL_ARRAY_BUFFER, 8 * sizeof(float), vertices, GL_STATIC_DRAW);
+        glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 8, nullptr);
+        glEnableVertexAttribArray(0);
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+    };
+    makeQuad(&barVertexBuffer, quads.bar);
+    makeQuad(&frameVertexBuffer, quads.frame);
+    glBindVertexArray(0);
+
+    loadingBarShader.Load("./Shaders/LoadingBar.vert", "./Shaders/LoadingBar.frag", nullptr);
+    if (loadingBarShader.program != 0) {
+        loadingBarProjectionLocation = loadingBarShader.GetUniformLocation("ProjectionMatrix");
+        loadingBarColorLocation = loadingBarShader.GetUniformLocation("Color");
+        loadingBarProgressLocation = loadingBarShader.GetUniformLocation("Progress");
+    } else {
+        loadingBarProjectionLocation = -1;
+        loadingBarColorLocation = -1;
+        loadingBarProgressLocation = -1;
+    }
+}
+
+void GLRenderer::DrawLoadingBar() {
+    // Nothing to draw with before InitLoadingBar or after ShutdownLoadingBar.
+    if (loadingBarVertexArray == 0) return;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    loadingBarShader.Bind(0.0f);
+    glBindVertexArray(loadingBarVertexArray);
+
+    auto drawQuad = [this](uint32_t buffer, const float* color, float progress) {
+        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 8, nullptr);
+        glEnableVertexAttribArray(0);
+        glUniformMatrix4fv(loadingBarProjectionLocation, 1, GL_FALSE, &orthoProjection[0][0]);
+        glUniform4fv(loadingBarColorLocation, 1, color);
+        glUniform1f(loadingBarProgressLocation, progress);
+        glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    };
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    drawQuad(frameVertexBuffer, black, -1.0f);
+    drawQuad(barVertexBuffer, white, loadingProgress);
+
+    glBindVertexArray(0);
+    platform::SwapBuffers(context.deviceContext);
+}
+
+void GLRenderer::ShutdownLoadingBar() {
+    platform::Sleep(250);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    loadingBarShader.Delete();
+    glDeleteBuffers(1, &frameVertexBuffer);
+    glDeleteBuffers(1, &barVertexBuffer);
+    glDeleteVertexArrays(1, &loadingBarVertexArray);
+    frameVertexBuffer = 0;
+    barVertexBuffer = 0;
+    loadingBarVertexArray = 0;
+}
+
+void GLRenderer::CreateMissingTexture() {
+    if (missingTexture) return;
+    size_t size = 0;
+    const unsigned char* png = MissingTexturePng(&size);
+    int imageWidth = 0, imageHeight = 0, components = 0;
+    stbi_uc* pixels = stbi_load_from_memory(png, static_cast<int>(size), &imageWidth, &imageHeight,
+                                            &components, 4);
+    if (!pixels) return;
+    LogPair("Creating Texture: ", kMissingTextureName);
+    missingTexture = CreateTexture(pixels, imageHeight, imageWidth);
+    stbi_image_free(pixels);
+    if (missingTexture) textureCache[kMissingTextureName] = missingTexture;
+}
+
+ITexture* GLRenderer::CreateTexture(const unsigned char* pixels, int height, int width) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glGenerateMipmap(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    auto* texture = new GLTexture;
+    texture->height = height;
+    texture->width = width;
+    texture->id = name;
+    texture->format = GL_RGBA;
+    return texture;
+}
+
+ITexture* GLRenderer::CreateCubeMapTexture(const unsigned char* pixels, int height, int width) {
+    CubeCrossLayout layout;
+    // No face would hold a pixel: there is nothing to upload.
+    if (!pixels || !CubeCrossFaceSize(height, width, &layout)) return nullptr;
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, name);
+    std::vector<unsigned char> face;
+    for (int i = 0; i < 6; ++i) {
+        SliceCubeCrossFace(pixels, height, width, i, face);
+        glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + i, 0, GL_RGBA, layout.faceWidth, layout.faceHeight, 0,
+                     GL_RGBA, GL_UNSIGNED_BYTE, face.data());
+    }
+    glGenerateMipmap(GL_TEXTURE_CUBE_MAP);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+    auto* texture = new GLTexture;
+    texture->height = height;
+    texture->width = width;
+    texture->id = name;
+    texture->format = GL_RGBA;
+    return texture;
+}
+
+void GLRenderer::DeleteTexture(ITexture* texture) {
+    if (!texture) return;
+    GLuint name = texture->id;
+    glDeleteTextures(1, &name);
+}

@@ -32,6 +32,9 @@ public:
     const glm::mat4& OrthoProjection() const { return orthoProjection; }
 
 private:
+    // The fixed GL state every pass relies on, set once by Init.
+    void ApplyFixedState(int samples);
+
     GLContext context;
     ShaderProgram loadingBarShader;
     int loadingBarProjectionLocation = -1;
@@ -42,4 +45,6 @@ private:
     uint32_t barVertexBuffer = 0;
     glm::mat4 orthoProjection{1.0f};
     glm::mat4 projection{1.0f};
+    int maxTextureSize = 0;   // the driver's limits, read at Init
+    int maxCubeMapSize = 0;
 };
