@@ -1,0 +1,17 @@
+// Shared look-ups of the scenes: the music position, the renderer's camera
+// view matrix and its anisotropy, each safe while the owner is absent.
+#pragma once
+
+#include <glm/glm.hpp>
+
+// The music position in beats, 0 without a sync system or audio.
+float MusicPosition();
+// A fresh view matrix of the renderer's camera (identity without a renderer).
+glm::mat4 CameraViewMatrix();
+// The renderer's anisotropy for sampler objects, at least 1 (GL rejects less).
+float SamplerAnisotropy();
+// A new handle on the named track from gSyncSystem; null without one.
+struct TrackHandle;
+TrackHandle* FetchTrack(const char* name);
+// Deletes the caller's handle (the track stays with the device) and clears it.
+void ReleaseTrack(TrackHandle*& handle);
