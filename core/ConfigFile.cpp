@@ -1,1 +1,116 @@
-// Written next.
+// ConfigFile: entries "key = value;" picked out of ./Config.txt with the
+// ECMAScript pattern below; the first occurrence of a key wins.
+// Limits: at most 1 MiB of the file is read (a larger file counts up to that
+// point), reading stops at the first NUL, and CR LF reads as LF. Entries
+// longer than 4 KiB are skipped: the regex engine recurses once per
+// character, so it is only ever run on one located entry, never on the
+// whole text, which keeps a huge or hostile file from exhausting the stack
+// or taking quadratic time.
+#include "core/ConfigFile.h"
+
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
+
+namespace {
+
+constexpr size_t kMaxFileBytes = 1 << 20;
+constexpr size_t kMaxEntryBytes = 4096;
+
+// The whitespace of \s for char in the classic locale.
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+struct Span {
+    size_t begin, end;
+};
+
+// The leftmost text from `from` on that the entry pattern matches, found in
+// one pass: a match's key is a whole run of non-space characters (the
+// pattern needs space right after it), followed by spaces, '=', exactly one
+// space, and the shortest non-space value that is followed by ';'.
+bool FindEntry(const std::string& text, size_t from, Span* entry, size_t* resume) {
+    size_t n = text.size();
+    size_t i = from;
+    while (i < n) {
+        if (IsSpace(text[i])) {
+            ++i;
+            continue;
+        }
+        size_t keyEnd = i;
+        while (keyEnd < n && !IsSpace(text[keyEnd])) ++keyEnd;
+        size_t equals = keyEnd;
+        while (equals < n && IsSpace(text[equals])) ++equals;
+        if (equals > keyEnd && equals + 2 < n && text[equals] == '=' && IsSpace(text[equals + 1]) &&
+            !IsSpace(text[equals + 2])) {
+            size_t semicolon = equals + 3;
+            while (semicolon < n && !IsSpace(text[semicolon]) && text[semicolon] != ';') ++semicolon;
+            if (semicolon < n && text[semicolon] == ';') {
+                *entry = Span{i, semicolon + 1};
+                *resume = keyEnd;
+                return true;
+            }
+        }
+        i = keyEnd;
+    }
+    return false;
+}
+
+}  // namespace
+
+void ConfigFile::Load() {
+    FILE* file = std::fopen("Config.txt", "r");
+    if (!file) return;
+    struct stat info {};
+    std::string text;
+    // Only a regular file is read: a directory or a device gives no entries.
+    if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode)) {
+        text.resize(kMaxFileBytes);
+        size_t read = std::fread(&text[0], 1, kMaxFileBytes, file);
+        text.resize(read);
+    }
+    std::fclose(file);
+    size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
+    // Text mode as on the system the format comes from: CR LF is one LF.
+    std::string lines;
+    lines.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+    Parse(lines);
+}
+
+void ConfigFile::Parse(const std::string& text) {
+    static const std::regex pattern("(\\S+?)\\s+=\\s(\\S+?);", std::regex::ECMAScript);
+    size_t from = 0;
+    Span entry;
+    size_t resume;
+    while (FindEntry(text, from, &entry, &resume)) {
+        std::smatch match;
+        auto begin = text.begin() + static_cast<std::ptrdiff_t>(entry.begin);
+        auto end = text.begin() + static_cast<std::ptrdiff_t>(entry.end);
+        if (entry.end - entry.begin > kMaxEntryBytes || !std::regex_match(begin, end, match, pattern)) {
+            from = resume;  // not an entry we take; look further on
+            continue;
+        }
+        entries.emplace(match[1].str(), match[2].str());  // keeps an earlier value
+        from = entry.end;
+    }
+}
+
+std::string ConfigFile::GetString(const std::string& key) const {
+    auto found = entries.find(key);
+    return found == entries.end() ? std::string() : found->second;
+}
+
+int ConfigFile::GetInt(const std::string& key) const {
+    std::string value = GetString(key);
+    if (value.empty()) return -1;
+    // atoi, but a number beyond int saturates instead of being undefined.
+    long long number = std::strtoll(value.c_str(), nullptr, 10);
+    if (number > INT_MAX) return INT_MAX;
+    if (number < INT_MIN) return INT_MIN;
+    return static_cast<int>(number);
+}

@@ -29,12 +29,41 @@ struct WindowRecord {
     const WindowClass* windowClass = nullptr;
     std::u16string caption;
     int x = 0, y = 0;           // requested outer position
+    int clientX = 0, clientY = 0;  // client origin on the screen as last reported
     int width = 0, height = 0;  // current client size
     bool fullScreen = false;
     bool visible = false;
 };
 
 namespace x11 {
+// The process's instance record, or null while no display is open.
+InstanceRecord* CurrentInstance();
+// The live window record behind a native window; null for foreign or destroyed ones.
+WindowRecord* FindWindow(Window native);
+// True when `window` is a handle this layer created and has not destroyed.
+bool IsLive(WindowHandle window);
+// Calls the window's class procedure at once (a sent message).
+Result SendMessage(WindowHandle window, MessageId message, WParam wParam, LParam lParam);
+// Appends to the queue of posted messages, returned before window-system events.
+void PostMessage(WindowHandle window, MessageId message, WParam wParam, LParam lParam);
+// Forgets every posted or translated message of a window that goes away.
+void DropMessagesFor(WindowHandle window);
+// Win32's MAKELPARAM: low word, high word.
+inline LParam MakeLParam(int low, int high) {
+    return static_cast<LParam>((static_cast<uint32_t>(low) & 0xFFFF) | ((static_cast<uint32_t>(high) & 0xFFFF) << 16));
+}
+// Closes the display connection and forgets every class, window and message,
+// so that the next GetInstance opens DISPLAY afresh (a test can then move on
+// to a new X server within one process).
+void CloseInstance();
+// Hooks CloseInstance uses to clear the state of the other x11_* files.
+void ForgetWindows();
+void ForgetMessages();
+void RestoreDisplayMode();
+// Runs `request` with X errors trapped instead of ending the process; true
+// when the server reported no error for it.
+bool TrapErrors(Display* display, void (*request)(void*), void* context);
+
 // Re-creates the native window of `window` with the given visual, keeping its
 // handle, position, size, caption, visibility and event mask, so that a GL
 // pixel format (fixed by the visual in X) can be chosen after creation.
