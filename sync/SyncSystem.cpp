@@ -93,9 +93,14 @@ int LoadTrackFile(SyncTrack* track, const char* path) {
     if (!file) return 1;
 
     unsigned char header[kTrackHeaderBytes];
-    int32_t declared = 0;
-    if (std::fread(header, 1, sizeof(header), file) == sizeof(header))
-        declared = int32_t(LoadU32(header));
+    if (std::fread(header, 1, sizeof(header), file) != sizeof(header)) {
+        std::fclose(file);
+        LogTrackError("Track File Too Short: ", path);
+        track->keys.clear();
+        track->numKeys = 0;
+        return 0;
+    }
+    int32_t declared = int32_t(LoadU32(header));
 
     // Keys are taken as they are actually read, so the stored count never
     // decides how much memory is reserved beyond what the file holds.
@@ -153,6 +158,9 @@ int FindKey(const SyncTrack* track, int row) {
 
 float GetValue(const SyncTrack* track, double row) {
     if (track->numKeys == 0) return 0.0f;
+    // Rows beyond what a key can hold are read at the outermost row.
+    if (row < double(INT32_MIN)) row = double(INT32_MIN);
+    if (row > double(INT32_MAX)) row = double(INT32_MAX);
     int k = FindKey(track, ToRow(std::floor(row)));
     if (k < 0) return track->keys[0].value;
     if (k > track->numKeys - 2) return track->keys[track->numKeys - 1].value;
