@@ -3,35 +3,27 @@
 // post-processor, effect clock and camera from the tracks every frame, and
 // shuts down exactly the objects whose Init was called.
 // Limits: a negative "Effect Index" selects the first effect; a NaN index
-// reads as 0; an empty effect list draws nothing.
+// reads as 0; a demo built without effects fails Init and draws nothing.
 #include "demo/TestDemo.h"
 
 #include <climits>
 #include <cmath>
 
 #include "core/Log.h"
+#include "demo/Bloom.h"
 #include "demo/IEffect.h"
 #include "demo/IPostProcessor.h"
-#include "render/IRenderer.h"
-
-#if __has_include("demo/ParticleRain.h") && __has_include("demo/SnakeScene.h") && __has_include("demo/Bloom.h")
-#include "demo/Bloom.h"
 #include "demo/ParticleRain.h"
 #include "demo/SnakeScene.h"
-#define TESSEL_HAVE_SCENES 1
-#endif
+#include "render/IRenderer.h"
 
 namespace {
 
 // The production's objects, in the order the index tracks select them.
 void BuildProductionParts(TestDemo& demo) {
-#ifdef TESSEL_HAVE_SCENES
     demo.AddEffect(new ParticleRain);
     demo.AddEffect(new SnakeScene);
     demo.AddPostProcessor(new Bloom);
-#else
-    (void)demo;
-#endif
 }
 
 // A track's value; 0 for a handle that could not be made.
