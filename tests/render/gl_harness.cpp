@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
+
+#include <stb_image.h>
 
 #include "platform/AppWindow.h"
 #include "render/gl.h"
@@ -70,14 +73,27 @@ ShowFolder::~ShowFolder() {
     }
 }
 
-std::vector<unsigned char> ReadFront(int x, int y, int width, int height) {
-    std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 4);
+Screen Grab() {
+    Screen screen;
     glFinish();
-    glReadBuffer(GL_FRONT);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    glReadBuffer(GL_BACK);
-    return pixels;
+    ScratchDir dir;
+    const std::string file = dir / "screen.ppm";
+    const char* display = getenv("DISPLAY");
+    const std::string command =
+        std::string("import -display '") + (display ? display : "") + "' -window root '" + file + "'";
+    if (std::system(command.c_str()) != 0) return screen;
+    int components = 0;
+    unsigned char* pixels = stbi_load(file.c_str(), &screen.width, &screen.height, &components, 3);
+    if (!pixels) return screen;
+    screen.rgb.assign(pixels, pixels + static_cast<size_t>(screen.width) * screen.height * 3);
+    stbi_image_free(pixels);
+    return screen;
+}
+
+long Screen::At(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return -1;
+    const unsigned char* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+    return (long(p[0]) << 16) | (long(p[1]) << 8) | p[2];
 }
 
 }  // namespace gltest

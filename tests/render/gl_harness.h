@@ -48,7 +48,15 @@ private:
     std::string previous;
 };
 
-// RGBA pixels of the window's front buffer, bottom row first.
-std::vector<unsigned char> ReadFront(int x, int y, int width, int height);
+// What the X server shows on its screen, taken with ImageMagick's import:
+// the test sees the window's content after a buffer swap, as a viewer would.
+struct Screen {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;  // top row first
+    // The pixel at (x, y) from the top-left corner as 0xRRGGBB, or -1 outside.
+    long At(int x, int y) const;
+};
+Screen Grab();
 
 }  // namespace gltest
