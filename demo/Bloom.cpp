@@ -133,7 +133,7 @@ void Bloom::SinglePass(RenderTarget& source, RenderTarget& target, ShaderProgram
     pass.Bind(time);
     glActiveTexture(GL_TEXTURE0);
     glUniform1i(samplerLocation, 0);
-    if (cutoff) glUniform1f(bloomCutoffLocation, GetTrackValue(cutoff));
+    if (cutoff) glUniform1f(bloomCutoffLocation, ReadTrack(cutoff));
     glBindSampler(0, sampler);
     glBindTexture(GL_TEXTURE_2D, source.ColorTexture());
     DrawQuad();
@@ -158,12 +158,12 @@ void Bloom::Render(float time) {
     glBindTexture(GL_TEXTURE_2D, blurTarget.ColorTexture());
     glUniform1i(texSamplerLocation, 0);
     glUniform1i(texSampler2Location, 1);
-    glUniform1f(fadeLocation, GetTrackValue(fadeTrack));
-    glUniform1f(bloomDryLocation, GetTrackValue(bloomDryTrack));
-    glUniform1f(bloomWetLocation, GetTrackValue(bloomWetTrack));
-    glUniform1f(exposureLocation, GetTrackValue(exposureTrack));
-    glUniform1f(flashLocation, GetTrackValue(flashTrack));
-    glUniform1f(vignetteLocation, GetTrackValue(vignetteTrack));
+    glUniform1f(fadeLocation, ReadTrack(fadeTrack));
+    glUniform1f(bloomDryLocation, ReadTrack(bloomDryTrack));
+    glUniform1f(bloomWetLocation, ReadTrack(bloomWetTrack));
+    glUniform1f(exposureLocation, ReadTrack(exposureTrack));
+    glUniform1f(flashLocation, ReadTrack(flashTrack));
+    glUniform1f(vignetteLocation, ReadTrack(vignetteTrack));
     glBindSampler(0, sampler);
     glBindSampler(1, secondSampler);
     DrawQuad();

@@ -5,7 +5,7 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
-#include "sync/SyncSystem.h"
+#include "demo/SceneContext.h"
 
 namespace {
 constexpr float kDegreesToRadians = 0.017453292f;
@@ -41,8 +41,8 @@ void CubeSnake(SnakeVariant variant, const LitUniforms& uniforms, const TrackHan
     // The float sum passes 360 just after the 50th step.
     int drawn = 0;
     for (float a = 0.0f; a < 360.0f && drawn < kSnakeCubeCount; a += kSnakeAngleStep, ++drawn) {
-        float sp = GetTrackValue(snakeSpeed);
-        float sh = GetTrackValue(snakeHeight);
+        float sp = ReadTrack(snakeSpeed);
+        float sh = ReadTrack(snakeHeight);
         DrawLitObject(uniforms, SnakeCubeMatrix(variant, a, sp, sh, t), view, kSnakeDiffuse,
                       CubeMesh::kVertexCount);
     }

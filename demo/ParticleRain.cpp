@@ -92,16 +92,16 @@ void ParticleRain::Render(float time) {
 }
 
 void ParticleRain::RenderFloor(float t) {
-    float fs = GetTrackValue(floorScale);
+    float fs = ReadTrack(floorScale);
     if (!(fs > 0.0f)) return;  // 0, negative and NaN hide the floor
     floorProgram.Bind(t);
     UseLitBuffer(floorCubeBuffer);
     glUniform3fv(floorLit.lightPos, 1, glm::value_ptr(kLightPos));
     glm::mat4 view = CameraViewMatrix();
     for (int k = 0; k < kFloorCubeCount; ++k) {
-        float h = GetTrackValue(floorHole);
-        float y0 = GetTrackValue(floorHeight);
-        float r = GetTrackValue(randToFloor);
+        float h = ReadTrack(floorHole);
+        float y0 = ReadTrack(floorHeight);
+        float r = ReadTrack(randToFloor);
         glm::vec3 center = FloorCubeCenter(floorGrid[k], floorScatter[k], r, h, y0);
         DrawLitObject(floorLit, FloorCubeMatrix(t, center, floorSpin[k], floorSize[k], fs), view,
                       kFloorDiffuse, CubeMesh::kVertexCount);
@@ -117,14 +117,14 @@ void ParticleRain::RenderSnake(float t) {
 }
 
 void ParticleRain::UpdateParticles(float t) {
-    ballPoints.Fill(GetTrackValue(ballRadius), ballTarget);
+    ballPoints.Fill(ReadTrack(ballRadius), ballTarget);
     DecayGlow(glow.data(), kParticleCount);
     float beat = MusicPosition();
     int hit = FindHit(beat);
     if (hit >= 0) glow[hitParticles[hit]] += kHitGlow;
     for (int k = 0; k < kParticleCount; ++k) {
-        float rb = GetTrackValue(randToBall);
-        float ds = GetTrackValue(driftSpeed);
+        float rb = ReadTrack(randToBall);
+        float ds = ReadTrack(driftSpeed);
         glm::vec3 p = ParticlePosition(particleStart[k], ballTarget[k], rb, ds, t, beat,
                                        driftDirection[k], lateDrift[k]);
         float g = 1.0f + glow[k];

@@ -27,3 +27,7 @@ void ReleaseTrack(TrackHandle*& handle) {
     delete handle;
     handle = nullptr;
 }
+
+float ReadTrack(const TrackHandle* handle) {
+    return handle && handle->track ? GetTrackValue(handle) : 0.0f;
+}

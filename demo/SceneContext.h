@@ -15,3 +15,5 @@ struct TrackHandle;
 TrackHandle* FetchTrack(const char* name);
 // Deletes the caller's handle (the track stays with the device) and clears it.
 void ReleaseTrack(TrackHandle*& handle);
+// The track's value at the current row; 0 for a null handle (no sync system).
+float ReadTrack(const TrackHandle* handle);

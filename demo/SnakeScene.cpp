@@ -65,8 +65,8 @@ void SnakeScene::Render(float t) {
     glm::mat4 view = CameraViewMatrix();
     for (int i = 0; i < kTunnelRings; ++i)
         for (int j = 0; j < kTunnelPanels; ++j) {
-            float r1 = GetTrackValue(tunnelRadius);
-            float r2 = GetTrackValue(tunnelRadius);
+            float r1 = ReadTrack(tunnelRadius);
+            float r2 = ReadTrack(tunnelRadius);
             glm::mat4 model = TunnelPanelMatrix(i, j, t, r1, r2);
             glUniformMatrix4fv(tunnelLocations.modelMatrix, 1, GL_FALSE, glm::value_ptr(model));
             glUniform3fv(tunnelLocations.diffuse, 1, glm::value_ptr(kPanelDiffuse));
