@@ -10,10 +10,12 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <regex>
+#include <unistd.h>
 
 namespace {
 
@@ -61,17 +63,24 @@ bool FindEntry(const std::string& text, size_t from, Span* entry, size_t* resume
 }  // namespace
 
 void ConfigFile::Load() {
-    FILE* file = std::fopen("Config.txt", "r");
-    if (!file) return;
+    // Non-blocking, so that a FIFO named Config.txt cannot hold start-up up;
+    // only a regular file is read, a directory or a device gives no entries.
+    int fd = open("Config.txt", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
     struct stat info {};
     std::string text;
-    // Only a regular file is read: a directory or a device gives no entries.
-    if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode)) {
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
         text.resize(kMaxFileBytes);
-        size_t read = std::fread(&text[0], 1, kMaxFileBytes, file);
-        text.resize(read);
+        size_t filled = 0;
+        while (filled < kMaxFileBytes) {
+            ssize_t got = read(fd, &text[filled], kMaxFileBytes - filled);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            filled += static_cast<size_t>(got);
+        }
+        text.resize(filled);
     }
-    std::fclose(file);
+    close(fd);
     size_t nul = text.find('\0');
     if (nul != std::string::npos) text.resize(nul);
     // Text mode as on the system the format comes from: CR LF is one LF.

@@ -15,6 +15,8 @@ public:
     std::string GetString(const std::string& key) const;
     // atoi of the stored value, or -1 when the key is missing or empty.
     int GetInt(const std::string& key) const;
+    // How many distinct keys were read.
+    size_t Count() const { return entries.size(); }
 
 private:
     std::map<std::string, std::string> entries;

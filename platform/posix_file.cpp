@@ -3,6 +3,7 @@
 // emptied, so a second copy that fails to lock leaves the first copy's log
 // as it was. Readers are not locked out.
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -25,9 +26,16 @@ FileHandle CreateExclusiveWriteFile(const char* path, const char** reason) {
         *reason = "no file name";
         return nullptr;
     }
-    int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    // Non-blocking so that a FIFO in the file's place cannot stall the open.
+    int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) {
         *reason = std::strerror(errno);
+        return nullptr;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        *reason = "it is not a regular file";
+        close(fd);
         return nullptr;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
