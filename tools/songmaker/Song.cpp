@@ -224,7 +224,7 @@ public:
             hp.Process(rng.Bipolar() + m * 0.15f);
             float s = hp.high * (std::exp(-t * 2.1f) * 0.8f + std::exp(-t * 14.0f) * 0.4f);
             s *= std::min(1.0f, t / 0.0008f) * std::min(1.0f, (len - t) / 0.3f);
-            Put(false, s0 + i, s * vel * 0.16f, 0.66f, 0.75f, 0.3f, 0.0f);
+            Put(false, s0 + i, s * vel * 0.12f, 0.66f, 0.75f, 0.3f, 0.0f);
         }
     }
 
@@ -391,12 +391,12 @@ public:
             const float vib = t > 0.25f ? 0.12f * std::min(1.0f, (t - 0.25f) * 3.0f) * lfo.Sine(5.5f / sr) : 0.0f;
             const float fv = f * std::pow(2.0f, vib / 12.0f);
             if ((i & 7) == 0)
-                lp.Set(700.0f + bright * (1400.0f + 5000.0f * std::exp(-t * 9.0f)), 0.22f, sr);
+                lp.Set(700.0f + bright * (1400.0f + 6000.0f * std::exp(-t * 16.0f)), 0.22f, sr);
             const float s = 0.5f * a.Saw(fv * 0.9954f / sr) + 0.5f * b.Saw(fv * 1.0046f / sr) +
                             0.3f * c.Square(fv * 0.5f / sr);
             lp.Process(s);
             float env = std::min(1.0f, t / 0.0012f);
-            env *= 0.68f + 0.32f * std::exp(-t * 12.0f);
+            env *= 0.6f + 0.4f * std::exp(-t * 16.0f);
             if (t > hold) env *= std::max(0.0f, 1.0f - (t - hold) / release);
             Put(duck, s0 + i, lp.low * env * vel * 0.2f, 0.707f, 0.707f, 0.22f, 0.22f);
         }
