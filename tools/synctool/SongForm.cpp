@@ -55,8 +55,10 @@ bool ParseSongForm(const std::string& text, const std::string& fileName, SongFor
             continue;
         }
         if (tokens.size() != wanted) {
-            fail(tokens.size() > wanted ? tokens[wanted] : tokens.back(),
-                 kind == "section" ? "expected: section START_BEAT END_BEAT NAME" : "expected: cue BEAT NAME");
+            // Too many: point at the first extra word; too few: just past the line.
+            Token at = tokens.size() > wanted ? tokens[wanted]
+                                              : Token{"", tokens.back().column + int(tokens.back().text.size())};
+            fail(at, kind == "section" ? "expected: section START_BEAT END_BEAT NAME" : "expected: cue BEAT NAME");
             continue;
         }
         const Token& nameToken = tokens.back();
