@@ -285,7 +285,7 @@ bool DestroyWindow(WindowHandle window) {
     gLive.erase(window);
     x11::DropMessagesFor(window);
     ReleaseNative(window);
-    XFlush(window->instance->display);
+    XSync(window->instance->display, False);
     delete window;
     return true;
 }
@@ -310,7 +310,8 @@ bool SetWindowText(WindowHandle window, const char16_t* text) {
     if (!x11::IsLive(window)) return false;
     window->caption = text ? text : u"";
     SetNativeCaption(window);
-    XFlush(window->instance->display);
+    // Synchronous, as callers expect of a caption change.
+    XSync(window->instance->display, False);
     x11::SendMessage(window, WM_SETTEXT, 0, reinterpret_cast<LParam>(window->caption.c_str()));
     return true;
 }
