@@ -58,7 +58,7 @@ const Chord kTheme[4] = {
 // The hook: one pitch per hit in each bar (hits at 0, .5, .75, 1, 1.5, 2, 2.5, 3, 3.5).
 const int kRiff[4][9] = {
     {81, 76, 79, 81, 76, 84, 83, 81, 76},
-    {81, 77, 79, 81, 77, 84, 83, 81, 77},
+    {81, 77, 79, 81, 77, 84, 84, 81, 77},
     {79, 76, 77, 79, 76, 84, 83, 79, 76},
     {79, 74, 76, 79, 74, 83, 81, 79, 74},
 };
@@ -244,7 +244,7 @@ public:
             const float pan = 0.5f * std::sin(x * 18.0f);
             float gl, gr;
             dsp::PanGains(pan, gl, gr);
-            Put(false, s0 + i, s * vel * 0.55f, gl, gr, 0.35f, 0.0f);
+            Put(false, s0 + i, s * vel * 0.4f, gl, gr, 0.35f, 0.0f);
         }
     }
 
@@ -633,9 +633,10 @@ void Arrange(Studio& st, const SongForm& form, uint32_t seed, double windowStart
                 RiffBar(st, bar, ci, main, 0.95f, 0, true);
                 if (peak) ArpBar(st, bar, main, 0.25, 0.4f, 0.9f, 1);
                 else ArpBar(st, bar, main, 0.5, 0.4f, 0.7f, 0);
-                // A long counter-line above the hook.
-                const int top = kThemeMelody[(ci + 3) % 4][0].pitch + (peak ? 12 : 0);
-                st.Lead(bar, 3.8, top, peak ? 0.45f : 0.35f, 0.35f, true);
+                // A long counter-line above the hook, on chord tones: E, C, E, D.
+                static const int top[4] = {88, 84, 88, 86};
+                st.Lead(bar, 3.8, top[ci], peak ? 0.45f : 0.3f, 0.35f, true);
+                if (peak) st.Lead(bar, 3.8, top[ci] - 12, 0.25f, 0.3f, true);
                 break;
             }
             case Role::Outro: {

@@ -66,12 +66,19 @@ double Fbm(double x, double y, double z, int octaves, uint32_t seed) {
 // Star field: one candidate star per cell of a 3D grid around the unit sphere.
 double Stars(const double p[3], double scale, double density, double radius, uint32_t seed) {
     const double q[3] = {p[0] * scale, p[1] * scale, p[2] * scale};
-    const int c[3] = {int(std::floor(q[0])), int(std::floor(q[1])), int(std::floor(q[2]))};
+    // Stars are far smaller than a cell, so only the cell and its neighbours on
+    // the near side along each axis can light this point.
+    int c[3], step[3];
+    for (int k = 0; k < 3; ++k) {
+        const double f = std::floor(q[k]);
+        c[k] = int(f);
+        step[k] = q[k] - f < 0.5 ? -1 : 1;
+    }
     double light = 0;
-    for (int dx = -1; dx <= 1; ++dx)
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dz = -1; dz <= 1; ++dz) {
-                const int x = c[0] + dx, y = c[1] + dy, z = c[2] + dz;
+    for (int dx = 0; dx < 2; ++dx)
+        for (int dy = 0; dy < 2; ++dy)
+            for (int dz = 0; dz < 2; ++dz) {
+                const int x = c[0] + dx * step[0], y = c[1] + dy * step[1], z = c[2] + dz * step[2];
                 if (HashUnit(x, y, z, seed) > density) continue;
                 const double sx = x + HashUnit(x, y, z, seed + 1);
                 const double sy = y + HashUnit(x, y, z, seed + 2);
