@@ -162,6 +162,18 @@ TEST_F(TextureTest, BadFilesGiveTheFallbackEveryTime) {
     EXPECT_EQ(renderer.textureCache.size(), 1u);  // nothing but the fallback
 }
 
+TEST_F(TextureTest, ImagesBeyondTheDriverLimitAreUnloadable) {
+    GLint limit = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
+    ASSERT_GT(limit, 0);
+    // One row wider than GL accepts: decodes fine, cannot become a texture.
+    const std::vector<unsigned char> row(static_cast<size_t>(limit + 1) * 4, 200);
+    ASSERT_TRUE(stbi_write_png(Path("wide.png").c_str(), limit + 1, 1, 4, row.data(), (limit + 1) * 4));
+    const std::string name = Path("wide.png");
+    EXPECT_EQ(renderer.LoadTexture(name.c_str(), false), renderer.missingTexture);
+    EXPECT_EQ(logger.lines, std::vector<std::string>{"Returned A Missing Texture! Unable To Load File: " + name});
+}
+
 TEST_F(TextureTest, CubeMapFromA1536By2048Cross) {
     const int width = 1536, height = 2048;
     const std::vector<unsigned char> image = Gradient(width, height);
