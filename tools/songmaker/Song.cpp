@@ -276,7 +276,7 @@ public:
         if (!Audible(s0, len)) return;
         const int n = int(len * sr);
         static const float detune[3] = {-0.11f, 0.0f, 0.12f};
-        static const float pans[3] = {-0.7f, 0.0f, 0.7f};
+        static const float pans[3] = {-0.9f, 0.0f, 0.9f};
         for (int k = 0; k < count; ++k) {
             Oscillator osc[3];
             Rng rng = NoteRng(beat, 100 + k);
@@ -320,7 +320,7 @@ public:
         if (!Audible(s0, len)) return;
         const int n = int(len * sr);
         static const float detune[3] = {-0.14f, 0.0f, 0.13f};
-        static const float pans[3] = {-0.6f, 0.0f, 0.6f};
+        static const float pans[3] = {-0.8f, 0.0f, 0.8f};
         for (int k = 0; k < count; ++k) {
             Oscillator osc[3];
             Rng rng = NoteRng(beat, 200 + k);
@@ -519,7 +519,6 @@ void OffbeatBass(Studio& st, double bar, const Chord& chord, float vel) {
 }
 
 void Arrange(Studio& st, const SongForm& form, uint32_t seed, double windowStart, double windowEnd) {
-    Rng rng(seed);
     const double bassIn = form.CueBeat("bass_in", 32);
     const double rollStart = form.CueBeat("snare_roll", 64);
     const double riserPeak = form.CueBeat("riser_peak", 78);
@@ -533,6 +532,8 @@ void Arrange(Studio& st, const SongForm& form, uint32_t seed, double windowStart
         for (double bar = section.start; bar < section.end; bar += 4) {
             // Notes from far outside the rendered window cannot reach it.
             if (bar + 12 < windowStart || bar >= windowEnd) continue;
+            // One generator per bar, so a partial render matches the whole song.
+            Rng rng(seed * 31u + uint32_t(bar));
             const int barIndex = int((bar - section.start) / 4);
             const float progress = float((bar - section.start) / span);
             const int ci = barIndex % 4;
