@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,11 @@ bool Has(const std::vector<std::string>& lines, const std::string& line) {
 
 // Runs the player; once the demo has loaded (or the run has ended) it asks
 // the window to close, as the close box would.
-PlayerResult RunShow(const XvfbServer& server, const ScratchDir& dir, int fsaa) {
+PlayerResult RunShow(const XvfbServer& server, const ScratchDir& dir, int fsaa,
+                     const std::map<std::string, std::string>& environment = {}) {
     PlayerOptions options;
     options.config = Config(fsaa);
+    options.environment = environment;
     options.timeoutSeconds = 60;
     options.whileRunning = [&server](pid_t player, const ScratchDir& folder) {
         auto lines = [&folder] { return DecodeLogLines(folder.Read("LogFile.txt")); };
@@ -128,4 +131,23 @@ TEST(PlayerRenderer, SampleCountTheDriverRefusesEndsStartUp) {
                                                "Logger Shutting Down."};
     EXPECT_EQ(Slice(run.lines, "Full Scene Anti Aliasing: ", "Logger Shutting Down."), expected);
     EXPECT_FALSE(Has(run.lines, "Max OpenGL Version: "));
+}
+
+TEST(PlayerRenderer, DriverBelow33RefusesTheVersionedContext) {
+    XvfbServer server(1280, 720);
+    ASSERT_TRUE(server.ok());
+    ScratchDir dir;
+    // Mesa then offers at most OpenGL 3.0, and the 3.3 request is refused.
+    PlayerResult run = RunShow(server, dir, 0, {{"MESA_GL_VERSION_OVERRIDE", "3.0"}});
+    ASSERT_TRUE(run.started);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0);
+    const std::vector<std::string> slice = Slice(run.lines, "Max OpenGL Version: ", "Logger Shutting Down.");
+    ASSERT_FALSE(slice.empty());
+    EXPECT_EQ(slice[0].rfind("Max OpenGL Version: 3.0", 0), 0u) << slice[0];
+    const std::vector<std::string> rest(slice.begin() + 1, slice.end());
+    EXPECT_EQ(rest, (std::vector<std::string>{"ERROR: Failed to create desired OpenGL Context!",
+                                              "ERROR: Failed to initialize OpenGL Context!",
+                                              "ERROR: Failed to initialize the renderer!", "Engine Shutting Down.",
+                                              "Renderer Shutting Down.", "Logger Shutting Down."}));
 }
