@@ -14,6 +14,7 @@
 // 0, Exposure 1 and the rest 0 the window shows the scene unchanged.
 //
 // Uniform      Type       Meaning                         Sensible range   At 0
+// Resolution   vec2       window size in pixels (renderer, every Bind)
 // TexSampler   sampler2D  sharp scene, unit 0             -                -
 // TexSampler2  sampler2D  blurred glow, unit 1            -                -
 // BloomDry     float      weight of the sharp scene       0..1, usually 1  no sharp scene (glow only)
@@ -25,6 +26,7 @@
 
 in vec2 vUV;
 
+uniform vec2 Resolution;
 uniform sampler2D TexSampler;
 uniform sampler2D TexSampler2;
 uniform float Fade;
@@ -36,8 +38,18 @@ uniform float Vignette;
 
 out vec4 FragColor;
 
+// The sharp scene. While the target still matches the window it is read
+// texel for texel: the pass's sampler carries anisotropic filtering, which
+// some drivers apply even at 1:1 and which would soften the whole picture.
+// After a window resize the target is stretched with the sampler's filter.
+vec3 Scene() {
+    ivec2 size = textureSize(TexSampler, 0);
+    if (ivec2(Resolution + 0.5) == size) return texelFetch(TexSampler, ivec2(gl_FragCoord.xy), 0).rgb;
+    return texture(TexSampler, vUV).rgb;
+}
+
 void main() {
-    vec3 scene = texture(TexSampler, vUV).rgb;
+    vec3 scene = Scene();
     vec3 glow = texture(TexSampler2, vUV).rgb;
     float exposure = max(Exposure, 0.0);
     vec3 x = (scene * max(BloomDry, 0.0) + glow * max(BloomWet, 0.0)) * exposure;

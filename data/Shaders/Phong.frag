@@ -1,5 +1,5 @@
 #version 330 core
-// Lit cubes: fragment stage. Blinn-Phong with a wrapped diffuse term, a soft
+// Lit cubes: fragment stage. Blinn-Phong with a half-Lambert diffuse term, a soft
 // ambient floor, a white specular highlight and a faint rim, all in eye space.
 // Light falls off gently with distance so the far end of the snake stays lit.
 //
@@ -17,7 +17,7 @@ uniform vec3 Diffuse;
 
 out vec4 FragColor;
 
-const float kAmbient = 0.22;
+const float kAmbient = 0.2;
 const float kShininess = 48.0;
 const float kSpecular = 0.55;
 const float kFalloff = 0.0004;  // 1 / (1 + k d^2): half strength at 50 units
@@ -31,7 +31,8 @@ void main() {
     float attenuation = 1.0 / (1.0 + kFalloff * distance * distance);
 
     float nl = dot(n, l);
-    float wrapped = clamp(nl * 0.8 + 0.2, 0.0, 1.0);
+    float halfLambert = nl * 0.5 + 0.5;  // soft terminator: the unlit side still shows its shape
+    float wrapped = halfLambert * halfLambert;
     vec3 h = normalize(l + v);
     float highlight = nl > 0.0 ? pow(max(dot(n, h), 0.0), kShininess) : 0.0;
     float rim = pow(1.0 - max(dot(n, v), 0.0), 3.0) * 0.25;

@@ -1,6 +1,6 @@
 #version 330 core
 // Particle sprites: geometry stage. Turns each eye-space point into a square
-// facing the camera, half a world unit across at rest and growing with GlowA
+// facing the camera, 0.7 world units across at rest and growing with GlowA
 // (a particle raised by a rhythm hit swells, then shrinks as its glow decays).
 // A point with a non-finite position or glow emits nothing.
 //
@@ -18,7 +18,7 @@ in float vGlowB[];
 out vec2 gCorner;
 out float gGlow;
 
-const float kRestHalfSize = 0.25;
+const float kRestHalfSize = 0.35;
 const float kMaxGrowth = 6.0;
 
 void main() {
