@@ -75,13 +75,27 @@ bool ALDemoAudioSystem::LoadSong(const char* path, float bpm) {
         return false;
     }
     beatsPerMinute = bpm;
+    // Without a working context (no device) or with too little memory for
+    // the buffer, nothing would play: that is reported, not passed as loaded.
+    alGetError();
     alGenBuffers(1, &buffer);
-    alBufferData(buffer, song.channels < 2 ? AL_FORMAT_MONO16 : AL_FORMAT_STEREO16, song.samples.data(),
-                 ALsizei(song.samples.size()), ALsizei(song.rate));
+    if (buffer != 0)
+        alBufferData(buffer, song.channels < 2 ? AL_FORMAT_MONO16 : AL_FORMAT_STEREO16, song.samples.data(),
+                     ALsizei(song.samples.size()), ALsizei(song.rate));
     // OpenAL keeps its own copy.
     std::vector<char>().swap(song.samples);
-    alGenSources(1, &source);
-    alSourcei(source, AL_BUFFER, ALint(buffer));
+    if (buffer != 0 && alGetError() == AL_NO_ERROR) {
+        alGenSources(1, &source);
+        if (source != 0) alSourcei(source, AL_BUFFER, ALint(buffer));
+    }
+    if (buffer == 0 || source == 0 || alGetError() != AL_NO_ERROR) {
+        if (source != 0) alDeleteSources(1, &source);
+        if (buffer != 0) alDeleteBuffers(1, &buffer);
+        source = 0;
+        buffer = 0;
+        LogError("Failed To Upload Song To OpenAL!");
+        return false;
+    }
     return true;
 }
 

@@ -207,6 +207,15 @@ TEST(AudioDeviceMissing, NoSoundCardFailsInitAndNothingPlays) {
     EXPECT_EQ(log.lines, (std::vector<std::string>{"ERROR: Failed To Open Audio Device!",
                                                    "ERROR: Failed To Initialize OpenAL Context!"}));
     EXPECT_EQ(audio.audioDevice.majorVersion, -1);
+
+    // The song decodes, but there is nothing to play it on: not "loaded".
+    ScratchDir dir;
+    ASSERT_TRUE(MakeTestSong(dir / "song.ogg", 1, 22050, 0.5));
+    log.lines.clear();
+    EXPECT_FALSE(audio.LoadSong((dir / "song.ogg").c_str(), 140.0f));
+    EXPECT_EQ(log.lines, std::vector<std::string>{"ERROR: Failed To Upload Song To OpenAL!"});
+    EXPECT_EQ(audio.buffer, 0u);
+    EXPECT_EQ(audio.source, 0u);
     EXPECT_FALSE(audio.IsPlaying());
     EXPECT_LE(audio.GetPosition(), 0.0f);
     audio.Shutdown();
