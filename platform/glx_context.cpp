@@ -66,14 +66,23 @@ private:
     int (*previous)(Display*, XErrorEvent*) = nullptr;
 };
 
-// The first config matching the attribute list, or null.
+// The first matching config with a window visual, preferring one whose visual
+// has no alpha channel (depth 24): a 32-bit ARGB visual would let a
+// compositor show the desktop through every pixel whose alpha is below 1.
 GLXFBConfig ChooseConfig(Display* display, int screen, const int* attributes) {
-    if (!glXChooseFBConfig) return nullptr;
+    if (!glXChooseFBConfig || !glXGetVisualFromFBConfig) return nullptr;
     int count = 0;
     GLXFBConfig* configs = glXChooseFBConfig(display, screen, attributes, &count);
-    GLXFBConfig chosen = (configs && count > 0) ? configs[0] : nullptr;
+    GLXFBConfig chosen = nullptr, opaque = nullptr;
+    for (int i = 0; configs && i < count && !opaque; ++i) {
+        XVisualInfo* visual = glXGetVisualFromFBConfig(display, configs[i]);
+        if (!visual) continue;
+        if (!chosen) chosen = configs[i];
+        if (visual->depth <= 24) opaque = configs[i];
+        XFree(visual);
+    }
     if (configs) XFree(configs);
-    return chosen;
+    return opaque ? opaque : chosen;
 }
 
 // X fixes a window's visual at creation, so "setting the pixel format" means
@@ -129,26 +138,14 @@ bool GLContext::Create(platform::WindowHandle window, int samples) {
                         GLX_SAMPLE_BUFFERS, multisample ? 1 : 0,
                         GLX_SAMPLES,       multisample ? samples : 0,
                         None};
-    if (multisample) {
-        device->config = ChooseConfig(display, screen, attributes);
-        if (!device->config) {
-            LogError("Failed to get a proper FSAA pixel format!");
-            return false;
-        }
-        if (!SetConfig(window, display, device->config)) {
-            LogError("Failed to set FSAA pixel format!");
-            return false;
-        }
-    } else {
-        device->config = ChooseConfig(display, screen, attributes);
-        if (!device->config) {
-            LogError("Failed to get a proper pixel format!");
-            return false;
-        }
-        if (!SetConfig(window, display, device->config)) {
-            LogError("Failed to set pixel format!");
-            return false;
-        }
+    device->config = ChooseConfig(display, screen, attributes);
+    if (!device->config) {
+        LogError(multisample ? "Failed to get a proper FSAA pixel format!" : "Failed to get a proper pixel format!");
+        return false;
+    }
+    if (!SetConfig(window, display, device->config)) {
+        LogError(multisample ? "Failed to set FSAA pixel format!" : "Failed to set pixel format!");
+        return false;
     }
 
     GLXContext legacy = nullptr;
