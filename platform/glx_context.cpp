@@ -153,7 +153,7 @@ bool GLContext::Create(platform::WindowHandle window, int samples) {
         ErrorTrap trap(display);
         if (glXCreateNewContext)
             legacy = glXCreateNewContext(display, device->config, GLX_RGBA_TYPE, nullptr, True);
-        if (legacy && !glXMakeContextCurrent(display, window->window, window->window, legacy)) {
+        if (legacy && (!glXMakeContextCurrent(display, window->window, window->window, legacy) || trap.Caught())) {
             glXDestroyContext(display, legacy);
             legacy = nullptr;
         }
@@ -184,7 +184,7 @@ bool GLContext::Create(platform::WindowHandle window, int samples) {
         bool madeCurrent;
         {
             ErrorTrap trap(display);
-            madeCurrent = glXMakeContextCurrent(display, window->window, window->window, versioned);
+            madeCurrent = glXMakeContextCurrent(display, window->window, window->window, versioned) && !trap.Caught();
         }
         if (!madeCurrent) {
             glXDestroyContext(display, versioned);
