@@ -21,8 +21,8 @@ constexpr int kRowsPerBeat = 16;
 // Where every track path is composed; reused for each track.
 char pathBuffer[kTrackPathCapacity];
 
-// Handed out when there is no device, so callers always get a track that
-// reads 0. Never given keys.
+// Handed out when there is no device (or no memory for a new track), so
+// callers always get a track that reads 0. Never given keys.
 SyncTrack emptyTrack;
 
 uint32_t LoadU32(const unsigned char* p) {
@@ -71,7 +71,10 @@ SyncTrack* SyncDevice::GetTrack(const char* name) {
     int found = FindTrack(name);
     if (found >= 0) return tracks[found];
 
-    SyncTrack* track = new SyncTrack;
+    // Out of memory: a track that reads 0, not remembered, so a later
+    // request may still succeed.
+    SyncTrack* track = new (std::nothrow) SyncTrack;
+    if (!track) return &emptyTrack;
     track->name = name;
     tracks.push_back(track);
     numTracks = int32_t(tracks.size());
