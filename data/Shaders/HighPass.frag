@@ -15,8 +15,26 @@ uniform float BloomCutoff;
 
 out vec4 FragColor;
 
+// Bilinear read built from texelFetch. The passes filter by hand: the
+// sampler carries anisotropic filtering, which Mesa's llvmpipe applies even
+// to a 1:1 copy (softening it) at several times the cost. Exact at texel centres.
+vec3 Bilinear(sampler2D source, vec2 uv) {
+    ivec2 size = textureSize(source, 0);
+    vec2 p = uv * vec2(size) - 0.5;
+    vec2 cell = floor(p);
+    vec2 f = p - cell;
+    ivec2 last = size - 1;
+    ivec2 a = clamp(ivec2(cell), ivec2(0), last);
+    ivec2 b = clamp(ivec2(cell) + 1, ivec2(0), last);
+    vec3 c00 = texelFetch(source, a, 0).rgb;
+    vec3 c10 = texelFetch(source, ivec2(b.x, a.y), 0).rgb;
+    vec3 c01 = texelFetch(source, ivec2(a.x, b.y), 0).rgb;
+    vec3 c11 = texelFetch(source, b, 0).rgb;
+    return mix(mix(c00, c10, f.x), mix(c01, c11, f.x), f.y);
+}
+
 void main() {
-    vec3 color = texture(TexSampler, vUV).rgb;
+    vec3 color = Bilinear(TexSampler, vUV);
     float luminance = dot(color, vec3(0.2126, 0.7152, 0.0722));
     float cutoff = clamp(BloomCutoff, 0.0, 0.95);
     float weight = clamp((luminance - cutoff) / (1.0 - cutoff), 0.0, 1.0);

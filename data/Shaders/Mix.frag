@@ -14,7 +14,6 @@
 // 0, Exposure 1 and the rest 0 the window shows the scene unchanged.
 //
 // Uniform      Type       Meaning                         Sensible range   At 0
-// Resolution   vec2       window size in pixels (renderer, every Bind)
 // TexSampler   sampler2D  sharp scene, unit 0             -                -
 // TexSampler2  sampler2D  blurred glow, unit 1            -                -
 // BloomDry     float      weight of the sharp scene       0..1, usually 1  no sharp scene (glow only)
@@ -26,7 +25,6 @@
 
 in vec2 vUV;
 
-uniform vec2 Resolution;
 uniform sampler2D TexSampler;
 uniform sampler2D TexSampler2;
 uniform float Fade;
@@ -38,19 +36,27 @@ uniform float Vignette;
 
 out vec4 FragColor;
 
-// The sharp scene. While the target still matches the window it is read
-// texel for texel: the pass's sampler carries anisotropic filtering, which
-// some drivers apply even at 1:1 and which would soften the whole picture.
-// After a window resize the target is stretched with the sampler's filter.
-vec3 Scene() {
-    ivec2 size = textureSize(TexSampler, 0);
-    if (ivec2(Resolution + 0.5) == size) return texelFetch(TexSampler, ivec2(gl_FragCoord.xy), 0).rgb;
-    return texture(TexSampler, vUV).rgb;
+// Bilinear read built from texelFetch. The passes filter by hand: the
+// sampler carries anisotropic filtering, which Mesa's llvmpipe applies even
+// to a 1:1 copy (softening it) at several times the cost. Exact at texel centres.
+vec3 Bilinear(sampler2D source, vec2 uv) {
+    ivec2 size = textureSize(source, 0);
+    vec2 p = uv * vec2(size) - 0.5;
+    vec2 cell = floor(p);
+    vec2 f = p - cell;
+    ivec2 last = size - 1;
+    ivec2 a = clamp(ivec2(cell), ivec2(0), last);
+    ivec2 b = clamp(ivec2(cell) + 1, ivec2(0), last);
+    vec3 c00 = texelFetch(source, a, 0).rgb;
+    vec3 c10 = texelFetch(source, ivec2(b.x, a.y), 0).rgb;
+    vec3 c01 = texelFetch(source, ivec2(a.x, b.y), 0).rgb;
+    vec3 c11 = texelFetch(source, b, 0).rgb;
+    return mix(mix(c00, c10, f.x), mix(c01, c11, f.x), f.y);
 }
 
 void main() {
-    vec3 scene = Scene();
-    vec3 glow = texture(TexSampler2, vUV).rgb;
+    vec3 scene = Bilinear(TexSampler, vUV);
+    vec3 glow = Bilinear(TexSampler2, vUV);
     float exposure = max(Exposure, 0.0);
     vec3 x = (scene * max(BloomDry, 0.0) + glow * max(BloomWet, 0.0)) * exposure;
     float white = max(exposure, 1.0);
