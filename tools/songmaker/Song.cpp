@@ -375,7 +375,9 @@ public:
         }
     }
 
-    void Lead(double beat, double lengthBeats, int note, float vel, float bright, bool duck = false) {
+    // The echo send is kept low for busy riffs so the delay does not smear them.
+    void Lead(double beat, double lengthBeats, int note, float vel, float bright, bool duck = false,
+              float echo = 0.22f) {
         const long long s0 = SampleOf(beat);
         const float hold = float(Seconds(lengthBeats));
         const float release = 0.07f;
@@ -398,7 +400,7 @@ public:
             float env = std::min(1.0f, t / 0.0012f);
             env *= 0.6f + 0.4f * std::exp(-t * 16.0f);
             if (t > hold) env *= std::max(0.0f, 1.0f - (t - hold) / release);
-            Put(duck, s0 + i, lp.low * env * vel * 0.2f, 0.707f, 0.707f, 0.22f, 0.22f);
+            Put(duck, s0 + i, lp.low * env * vel * 0.2f, 0.707f, 0.707f, 0.22f, echo);
         }
     }
 
@@ -503,7 +505,7 @@ void RiffBar(Studio& st, double bar, int chordIndex, const Chord& chord, float v
         const double next = h + 1 < 9 ? kBarHits[h + 1] : 4.0;
         const double gap = next - kBarHits[h];
         const float accent = (h == 0 || h == 2 || h == 4 || h == 6 || h == 8) ? 1.0f : 0.82f;
-        st.Lead(bar + kBarHits[h], gap * 0.8, kRiff[chordIndex][h] + 12 * octave, vel * accent, 1.0f);
+        st.Lead(bar + kBarHits[h], gap * 0.8, kRiff[chordIndex][h] + 12 * octave, vel * accent, 1.0f, false, 0.08f);
         if (stabs && accent == 1.0f) st.Stab(bar + kBarHits[h], chord.pad + 1, 4, vel);
     }
 }
@@ -543,7 +545,7 @@ void Arrange(Studio& st, const SongForm& form, uint32_t seed, double windowStart
                 st.Pad(bar, 4, main.pad, 5, 0.8f, 500.0f + 1400.0f * progress, barIndex == 0 ? 1.5f : 0.3f, 0.6f);
                 for (int e = 0; e < 8; ++e)
                     if (e % 3 != 2)
-                        st.Pluck(bar + e * 0.5, main.arp[(e * 3) % 4] + 12, 0.45f + 0.2f * progress,
+                        st.Pluck(bar + e * 0.5, main.arp[(e * 3) % 4] + 12, 0.75f + 0.2f * progress,
                                  (e % 2) ? 0.5f : -0.5f, 0.25f + 0.3f * progress);
                 if (bar + 4 >= section.end) st.Riser(bar, section.end, 0.35f);
                 break;
@@ -617,7 +619,7 @@ void Arrange(Studio& st, const SongForm& form, uint32_t seed, double windowStart
                 st.Pad(bar, 4, chord.pad, 5, 0.7f, 2400.0f, 0.15f, 0.5f);
                 ArpBar(st, bar, chord, 0.25, 0.5f, 0.6f, 0);
                 for (const Note& n : kThemeMelody[ci]) {
-                    st.Lead(bar + n.at, n.length * 0.92, n.pitch, 0.85f, 0.55f, true);
+                    st.Lead(bar + n.at, n.length * 0.92, n.pitch, 0.85f, 0.55f, true, 0.3f);
                     if (lifted) st.Lead(bar + n.at, n.length * 0.92, n.pitch + 12, 0.35f, 0.4f, true);
                 }
                 break;
