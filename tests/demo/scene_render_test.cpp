@@ -10,6 +10,7 @@
 #include "demo/ParticleRain.h"
 #include "demo/SnakeScene.h"
 #include "render/Texture.h"
+#include "render/gl.h"
 #include "tests/demo/scene_harness.h"
 
 using scenetest::Image;
@@ -337,4 +338,96 @@ TEST(BloomRender, MissingMixShaderFailsInitAndShutdownStaysClean) {
     ASSERT_TRUE(scene.Init());
     ASSERT_TRUE(stage.Frame(&scene, 0.0f, 0.0f));
     scene.Shutdown();
+}
+
+TEST(BloomRender, MissingTracksGiveZeroUniformsAndABlackPicture) {
+    ShowFolder show;
+    show.CubeMapTexture(40, 120, 220);
+    Stage stage;
+    ASSERT_TRUE(stage.Start(kWidth, kHeight));
+    SnakeScene scene;
+    Bloom bloom;
+    ASSERT_TRUE(scene.Init());
+    ASSERT_TRUE(bloom.Init());
+    stage.renderer.postProcessor = &bloom;
+    ASSERT_TRUE(stage.Frame(&scene, 1.0f, 3.0f));
+    EXPECT_EQ(stage.Capture().CountLit(0), 0);  // Exposure 0
+    const int32_t mixLocations[] = {bloom.fadeLocation,     bloom.bloomDryLocation, bloom.bloomWetLocation,
+                                    bloom.exposureLocation, bloom.flashLocation,    bloom.vignetteLocation};
+    for (int32_t location : mixLocations) {
+        ASSERT_GE(location, 0);
+        float value = -1.0f;
+        glGetUniformfv(bloom.mixProgram.program, location, &value);
+        EXPECT_EQ(value, 0.0f);
+    }
+    float cutoff = -1.0f;
+    ASSERT_GE(bloom.bloomCutoffLocation, 0);
+    glGetUniformfv(bloom.highPassProgram.program, bloom.bloomCutoffLocation, &cutoff);
+    EXPECT_EQ(cutoff, 0.0f);
+    bloom.Shutdown();
+    scene.Shutdown();
+}
+
+TEST(RainRender, FloorScaleAtOrBelowZeroSkipsTheFloorProgram) {
+    ShowFolder show;
+    show.SpriteTexture();
+    show.Track("Floor Scale", PerBeat({1.0f, 0.0f, -2.0f, kNaN}));
+    Stage stage;
+    ASSERT_TRUE(stage.Start(kWidth, kHeight));
+    ParticleRain rain;
+    ASSERT_TRUE(rain.Init());
+    glBindVertexArray(rain.vertexArray);
+    const float beats[] = {0.0f, 1.0f, 2.0f, 3.0f};
+    for (float beat : beats) {
+        stage.clock.beats = beat;
+        glUseProgram(0);
+        rain.RenderFloor(0.0f);
+        GLint current = -1;
+        glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+        EXPECT_EQ(current, beat == 0.0f ? rain.floorProgram.program : 0) << "beat " << beat;
+    }
+    glBindVertexArray(0);
+    rain.Shutdown();
+}
+
+TEST(RainRender, NoTextureAtAllStillDrawsTheSprites) {
+    ShowFolder show;  // no ./Textures folder
+    show.Track("Snake Height", 10000.0f);
+    show.Track("RandToBall", 1.0f);
+    show.Track("BallRadius", 6.0f);
+    Stage stage;
+    ASSERT_TRUE(stage.Start(kWidth, kHeight));
+    stage.renderer.missingTexture = nullptr;
+    ParticleRain rain;
+    ASSERT_TRUE(rain.Init());
+    EXPECT_EQ(rain.texture, nullptr);
+    ASSERT_TRUE(stage.Frame(&rain, 0.0f, 0.0f));
+    GLint bound = -1;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(bound, 0);
+    rain.Shutdown();
+}
+
+TEST(EffectsInit, AFailedProgramStopsInitAndShutdownReleasesWhatExists) {
+    ShowFolder show({"EmitterParticle.frag", "TexturedLit.frag"});
+    Stage stage;
+    ASSERT_TRUE(stage.Start(kWidth, kHeight));
+    ParticleRain rain;
+    EXPECT_FALSE(rain.Init());
+    EXPECT_EQ(stage.logger.lines.back(), "ERROR: Failed to read fragment shader source!");
+    EXPECT_NE(rain.vertexArray, 0u);
+    EXPECT_NE(rain.particleBuffer, 0u);
+    EXPECT_EQ(rain.floorProgram.program, 0);
+    EXPECT_EQ(rain.randToBall, nullptr);  // tracks are fetched last
+    EXPECT_EQ(rain.texture, nullptr);
+    rain.Shutdown();
+    EXPECT_EQ(rain.vertexArray, 0u);
+
+    SnakeScene scene;
+    EXPECT_FALSE(scene.Init());
+    EXPECT_NE(scene.program.program, 0);
+    EXPECT_NE(scene.texture, nullptr);  // the fallback, loaded before the programs
+    EXPECT_EQ(scene.tunnelRadius, nullptr);
+    scene.Shutdown();
+    EXPECT_EQ(scene.cubeBuffer, 0u);
 }
