@@ -73,6 +73,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "songmaker: %s\n", error.c_str());
         return 1;
     }
+    if (options.startBeat >= form.EndBeat()) {
+        std::fprintf(stderr, "songmaker: --start %g lies beyond the song's end at beat %g\n", options.startBeat,
+                     form.EndBeat());
+        return 2;
+    }
     const auto t0 = std::chrono::steady_clock::now();
     const std::vector<float> song = RenderSong(form, options);
     const auto t1 = std::chrono::steady_clock::now();
