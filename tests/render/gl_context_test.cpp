@@ -122,6 +122,20 @@ TEST_F(ContextTest, FourSamplesGiveAMultisampledContext) {
     GLint samples = 0;
     glGetIntegerv(GL_SAMPLES, &samples);
     EXPECT_EQ(samples, 4);
+    // Double-buffered, 8 bits per colour channel, 24-bit depth, 8-bit stencil.
+    auto bits = [](GLenum attachment, GLenum size) {
+        GLint value = 0;
+        glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, attachment, size, &value);
+        return value;
+    };
+    GLboolean doubleBuffered = GL_FALSE;
+    glGetBooleanv(GL_DOUBLEBUFFER, &doubleBuffered);
+    EXPECT_TRUE(doubleBuffered);
+    EXPECT_EQ(bits(GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE), 8);
+    EXPECT_EQ(bits(GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_GREEN_SIZE), 8);
+    EXPECT_EQ(bits(GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_BLUE_SIZE), 8);
+    EXPECT_EQ(bits(GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE), 24);
+    EXPECT_EQ(bits(GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE), 8);
     // The window moved onto the multisampled visual under the same handle and size.
     EXPECT_EQ(renderer.width, 320.0f);
     EXPECT_EQ(renderer.height, 240.0f);
