@@ -228,6 +228,26 @@ public:
         }
     }
 
+    // A deep falling boom with a dark noise burst, marking the start of a big section.
+    void Impact(double beat, float vel) {
+        const long long s0 = SampleOf(beat);
+        const float len = 2.2f;
+        if (!Audible(s0, len)) return;
+        Rng rng = NoteRng(beat, 8);
+        Oscillator osc;
+        Svf lp;
+        lp.Set(700.0f, 0.1f, sr);
+        const int n = int(len * sr);
+        for (int i = 0; i < n; ++i) {
+            const float t = i / sr;
+            const float f = 32.0f + 70.0f * std::exp(-t * 5.0f);
+            lp.Process(rng.Bipolar());
+            float s = osc.Sine(f / sr) * std::exp(-t * 2.6f) + lp.low * std::exp(-t * 7.0f) * 0.8f;
+            s *= std::min(1.0f, t / 0.002f) * std::min(1.0f, (len - t) / 0.2f);
+            Put(false, s0 + i, s * vel * 0.3f, 0.707f, 0.707f, 0.15f, 0.0f);
+        }
+    }
+
     // Filtered noise sweeping upwards from one beat to another.
     void Riser(double fromBeat, double toBeat, float vel) {
         const long long s0 = SampleOf(fromBeat);
@@ -590,16 +610,21 @@ void Arrange(Studio& st, const SongForm& form, uint32_t seed, double windowStart
             case Role::Drop: {
                 const bool windowStartBar = std::fmod(bar - section.start, 16.0) == 0;
                 if (windowStartBar) st.Crash(bar, 1.0f);
+                if (bar == section.start) st.Impact(bar, 1.0f);
                 DrumBar(st, rng, bar, bar == section.start ? 1.15f : 1.0f, true, 0.85f, true);
                 RollingBass(st, bar, main, 0.95f);
                 st.Pad(bar, 4, main.pad, 5, 0.45f, 2600.0f, 0.05f, 0.4f);
                 RiffBar(st, bar, ci, main, 1.0f, 0, true);
+                // The last pass of the hook gains a bell-like octave above.
+                if (bar - section.start >= 32)
+                    for (int h = 0; h < 9; ++h) st.Pluck(bar + kBarHits[h], kRiff[ci][h] + 12, 0.45f, 0.0f, 0.9f);
                 break;
             }
             case Role::Theme2: {
                 const Chord& chord = kTheme[ci];
                 const bool lifted = bar >= themeLift;
                 if (bar == section.start || bar == themeLift) st.Crash(bar, 0.9f);
+                if (bar == section.start) st.Impact(bar, 0.8f);
                 if (lifted) {
                     DrumBar(st, rng, bar, 1.0f, true, 0.8f, true);
                     RollingBass(st, bar, chord, 0.9f);
@@ -626,6 +651,7 @@ void Arrange(Studio& st, const SongForm& form, uint32_t seed, double windowStart
             }
             case Role::Climax: {
                 if (std::fmod(bar - section.start, 16.0) == 0) st.Crash(bar, 1.0f);
+                if (bar == section.start) st.Impact(bar, 0.9f);
                 const bool peak = bar >= climaxPeak;
                 const bool lastBar = bar + 4 >= section.end;
                 DrumBar(st, rng, bar, 1.0f, !lastBar, 0.9f, true);
