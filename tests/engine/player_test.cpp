@@ -295,3 +295,14 @@ TEST_F(Player, OutOfRangeValuesFallBackToDefaults) {
     EXPECT_TRUE(HasLine(lines, "ERROR: Error: Failed to read FSAA value. Using default."));
     EXPECT_TRUE(HasLine(lines, "Multisampling Disabled"));
 }
+
+TEST(PlayerWithoutDisplay, StageOneFailsAndSaysWhyOnStandardError) {
+    ScratchDir dir;
+    PlayerResult result = RunPlayer(":999999", dir, PlayerOptions{});
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, 0);
+    ExpectWellFormedLog(result);
+    EXPECT_EQ(ErrorLines(result.lines), (std::vector<std::string>{"ERROR: Failed to get a proper pixel format!",
+                                                                   "ERROR: Failed to initialize extensions!"}));
+    EXPECT_NE(result.stderrText.find("cannot open the X display"), std::string::npos);
+}

@@ -2,6 +2,7 @@
 // window with GLEW loaded on it, captions as other X clients see them.
 #include <gtest/gtest.h>
 
+#include "render/IRenderer.h"
 #include "render/gl.h"
 #include "tests/platform/on_xvfb.h"
 
@@ -133,4 +134,46 @@ TEST(AppWindowNoDisplay, NothingIsCreatedAndStageOneFails) {
     EXPECT_FALSE(platform::PeekMessage(&message));
     if (saved) setenv("DISPLAY", previous.c_str(), 1); else unsetenv("DISPLAY");
     gEngine = nullptr;
+}
+
+namespace {
+
+// Records what the engine passes on to the renderer when the window changes size.
+class SizeRecordingRenderer final : public IRenderer {
+public:
+    bool Init(platform::WindowHandle, int) override { return true; }
+    void Shutdown() override {}
+    bool RenderFrame(IEffect*) override { return true; }
+    ITexture* LoadTexture(const char*, bool) override { return nullptr; }
+    Camera* GetCamera() override { return &camera; }
+    glm::mat4* GetProjectionMatrix() override { return &projection; }
+    void Resize(int height, int width) override { sizes.push_back({height, width}); }
+    void InitLoadingBar() override {}
+    void ShutdownLoadingBar() override {}
+    void DrawLoadingBar() override {}
+    void CreateMissingTexture() override {}
+    ITexture* CreateTexture(const unsigned char*, int, int) override { return nullptr; }
+    ITexture* CreateCubeMapTexture(const unsigned char*, int, int) override { return nullptr; }
+    void DeleteTexture(ITexture*) override {}
+
+    glm::mat4 projection{1.0f};
+    std::vector<std::pair<int, int>> sizes;
+};
+
+}  // namespace
+
+TEST_F(AppWindowTest, ResizingPassesHeightThenWidthToTheRenderer) {
+    StartServer(1280, 720);
+    Engine engine;
+    ASSERT_TRUE(engine.window.Create(platform::GetInstance(), &engine, 640, 360, true, false));
+    SizeRecordingRenderer renderer;
+    engine.renderer = &renderer;
+    XResizeWindow(probe->native(), engine.window.handle->window, 800, 450);
+    XSync(probe->native(), False);
+    EXPECT_TRUE(PumpUntil([&] { return !renderer.sizes.empty() && renderer.sizes.back().second == 800; }));
+    ASSERT_FALSE(renderer.sizes.empty());
+    EXPECT_EQ(renderer.sizes.back(), std::make_pair(450, 800));
+    EXPECT_EQ(engine.clientWidth, 800);
+    EXPECT_EQ(engine.clientHeight, 450);
+    engine.renderer = nullptr;
 }

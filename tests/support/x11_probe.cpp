@@ -1,3 +1,5 @@
+// The X11 probe: plain Xlib queries plus XTEST key events and a synthetic
+// WM_DELETE_WINDOW message; X errors are ignored (a window may vanish).
 #include "tests/support/x11_probe.h"
 
 #include <X11/Xatom.h>
