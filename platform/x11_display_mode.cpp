@@ -1,10 +1,12 @@
 // Full-screen display modes through XRandR: the primary output (or the first
 // connected one) switches to a width x height mode it offers; its current
 // mode counts as offered. X keeps a changed mode after we exit, so the
-// original mode and screen size are put back at process exit. A process
-// killed by a signal cannot restore them.
+// original mode and screen size are put back at process exit. While a mode
+// is switched, SIGINT, SIGTERM and SIGHUP ask the message loop to quit so
+// that the run ends in order and the mode comes back; SIGKILL cannot.
 #include <X11/extensions/Xrandr.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <vector>
 
@@ -25,8 +27,21 @@ struct SavedMode {
 
 SavedMode gSaved;
 bool gExitHookSet = false;
+volatile std::sig_atomic_t gStopRequested = 0;
 
 void RestoreAtExit() { x11::RestoreDisplayMode(); }
+
+void RequestStop(int) { gStopRequested = 1; }
+
+// Once per process, when there is a mode to give back.
+void InstallExitHooks() {
+    if (gExitHookSet) return;
+    gExitHookSet = std::atexit(RestoreAtExit) == 0;
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
 
 // The output full screen takes over: the primary one, else the first
 // connected output that drives a CRTC.
@@ -135,7 +150,7 @@ bool ChangeDisplayMode(int width, int height) {
                 std::vector<RROutput> outputs = {output};
                 ok = ApplyMode(display, root, resources, outputInfo->crtc, wanted, crtcInfo->rotation, 0, 0, outputs,
                                width, height, widthMm, heightMm);
-                if (ok && !gExitHookSet) gExitHookSet = std::atexit(RestoreAtExit) == 0;
+                if (ok) InstallExitHooks();
             }
         }
     }
@@ -146,6 +161,12 @@ bool ChangeDisplayMode(int width, int height) {
 }
 
 namespace x11 {
+
+bool TakeStopRequest() {
+    if (!gStopRequested) return false;
+    gStopRequested = 0;
+    return true;
+}
 
 void RestoreDisplayMode() {
     InstanceRecord* instance = CurrentInstance();

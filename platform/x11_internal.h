@@ -60,6 +60,8 @@ void CloseInstance();
 void ForgetWindows();
 void ForgetMessages();
 void RestoreDisplayMode();
+// True once after a termination signal arrived while a display mode was switched.
+bool TakeStopRequest();
 // Runs `request` with X errors trapped instead of ending the process; true
 // when the server reported no error for it.
 bool TrapErrors(Display* display, void (*request)(void*), void* context);

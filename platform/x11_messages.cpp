@@ -110,6 +110,8 @@ bool Take(std::deque<Message>& queue, Message* message) {
 
 bool PeekMessage(Message* message) {
     if (!message) return false;
+    // A termination signal ends the run like the quit message, in order.
+    if (x11::TakeStopRequest()) PostQuitMessage(0);
     if (Take(gPosted, message) || Take(gTranslated, message)) return true;
     if (InstanceRecord* instance = x11::CurrentInstance()) {
         // XPending reads what has arrived without waiting for more.

@@ -5,6 +5,7 @@
 
 #include <X11/extensions/Xrandr.h>
 
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -79,6 +80,15 @@ TEST_F(DisplayModeTest, AnOfferedModeIsSwitchedToAndRestored) {
     ASSERT_TRUE(probe->Geometry(window.handle->window, &x, &y, &width, &height));
     EXPECT_EQ(x, 0);
     EXPECT_EQ(width, 800);
+    // Interrupting a switched run asks the loop to quit instead of killing it.
+    platform::Message message;
+    while (platform::PeekMessage(&message)) {
+    }
+    raise(SIGINT);
+    ASSERT_TRUE(platform::PeekMessage(&message));
+    while (message.message != platform::WM_QUIT && platform::PeekMessage(&message)) {
+    }
+    EXPECT_EQ(message.message, platform::WM_QUIT);
     platform::x11::CloseInstance();  // what process exit does
     EXPECT_EQ(probe->ScreenWidth(), 1024);
     EXPECT_EQ(probe->ScreenHeight(), 768);
