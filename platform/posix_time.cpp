@@ -1,6 +1,10 @@
 // Time on POSIX: a monotonic millisecond tick count that wraps like a 32-bit
 // counter, a sleep of whole milliseconds, and the local time in the fixed
 // 25-character asctime layout (two-digit day with a leading zero).
+// The tick count starts near zero when the process first reads it rather
+// than at boot: the engine turns ticks into 32-bit floats, which hold whole
+// milliseconds exactly only below 2^24 (4.6 hours), so counting from boot
+// would quantise frame times to tens of milliseconds on a long-running machine.
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -9,11 +13,20 @@
 
 namespace platform {
 
-uint32_t GetTickCount() {
+namespace {
+
+uint64_t MonotonicMs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<uint32_t>(ms);
+    return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+}  // namespace
+
+uint32_t GetTickCount() {
+    // One second in, so that the first reading is not 0.
+    static const uint64_t origin = MonotonicMs() - 1000;
+    return static_cast<uint32_t>(MonotonicMs() - origin);
 }
 
 void Sleep(uint32_t milliseconds) {

@@ -54,6 +54,10 @@ TEST(PosixTime, TickCountAdvancesAcrossASleep) {
     // Both readings are truncated to whole milliseconds.
     EXPECT_GE(static_cast<uint32_t>(after - before), 19u);
     platform::Sleep(0);
+    // Counted from the process's first reading, so it stays where a float holds
+    // whole milliseconds exactly, however long the machine has been up.
+    EXPECT_LT(after, 1u << 24);
+    EXPECT_EQ(static_cast<uint32_t>(static_cast<float>(after)), after);
 }
 
 TEST(PosixTime, AsctimeLayoutInTheLocalZone) {
