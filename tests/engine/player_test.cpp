@@ -270,6 +270,7 @@ TEST_F(Player, FullScreenWithoutConfigAtTheOfferedSize) {
     EXPECT_EQ(width, 1280);
     EXPECT_EQ(height, 720);
     EXPECT_TRUE(fullScreenState);
+    EXPECT_TRUE(HasLine(result.lines, "ERROR: Error: Failed to read screen size values. Using defaults."));
     EXPECT_TRUE(HasLine(result.lines, "ERROR: Error: Failed to read FSAA value. Using default."));
     EXPECT_TRUE(HasLine(result.lines, "Multisampling Disabled"));
 }
