@@ -134,7 +134,7 @@ TEST_F(ProductionSong, OutroDecaysToSilenceAtTheEnd) {
 }
 
 // The form that the show is choreographed to agrees with the effect's hit windows.
-TEST(SongForm, ProductionFormMatchesTheShow) {
+TEST(SongSectionsFile, ProductionFormMatchesTheShow) {
     SongForm form;
     std::string error;
     ASSERT_TRUE(LoadSongForm(TESSEL_SOURCE_DIR "/production/song_sections.txt", form, error)) << error;
@@ -154,7 +154,7 @@ TEST(SongForm, ProductionFormMatchesTheShow) {
     for (int i = 0; i < 36; ++i) EXPECT_EQ(kHitOffsets[i], kHitTimes[i]) << i;
 }
 
-TEST(SongForm, RejectsMalformedLines) {
+TEST(SongSectionsFile, RejectsMalformedLines) {
     SongForm form;
     std::string error;
     EXPECT_TRUE(ParseSongForm("# c\n\nsection 0 16 a\r\nsection 16 32 b\ncue 8 x\n", form, error)) << error;
