@@ -222,9 +222,9 @@ public:
             float m = 0;
             for (int k = 0; k < 4; ++k) m += metal[k].Square(freqs[k] / sr);
             hp.Process(rng.Bipolar() + m * 0.15f);
-            float s = hp.high * (std::exp(-t * 2.1f) * 0.8f + std::exp(-t * 14.0f) * 0.4f);
+            float s = hp.high * (std::exp(-t * 2.6f) * 0.6f + std::exp(-t * 16.0f) * 0.5f);
             s *= std::min(1.0f, t / 0.0008f) * std::min(1.0f, (len - t) / 0.3f);
-            Put(false, s0 + i, s * vel * 0.12f, 0.66f, 0.75f, 0.3f, 0.0f);
+            Put(false, s0 + i, s * vel * 0.1f, 0.66f, 0.75f, 0.3f, 0.0f);
         }
     }
 
