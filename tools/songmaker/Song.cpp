@@ -603,7 +603,8 @@ void Arrange(Studio& st, const SongForm& form, uint32_t seed, double windowStart
                         const float x = float((t - rollStart) / (rollEnd - rollStart));
                         st.Snare(t, 0.35f + 0.65f * x, x);
                     }
-                    if (bar == rollStart) st.Riser(rollStart, section.end, 0.8f);
+                    // The riser stops with the roll: half a beat of breath before the drop.
+                    if (bar == rollStart) st.Riser(rollStart, rollEnd, 0.8f);
                 }
                 break;
             }
@@ -611,6 +612,11 @@ void Arrange(Studio& st, const SongForm& form, uint32_t seed, double windowStart
                 const bool windowStartBar = std::fmod(bar - section.start, 16.0) == 0;
                 if (windowStartBar) st.Crash(bar, 1.0f);
                 if (bar == section.start) st.Impact(bar, 1.0f);
+                if (windowStartBar) {
+                    // Snare pickups on the hook's "and-a", heard through the crash.
+                    st.Snare(bar + 0.5, 0.55f, 0.6f);
+                    st.Snare(bar + 0.75, 0.7f, 0.7f);
+                }
                 DrumBar(st, rng, bar, bar == section.start ? 1.15f : 1.0f, true, 0.85f, true);
                 RollingBass(st, bar, main, 0.95f);
                 st.Pad(bar, 4, main.pad, 5, 0.45f, 2600.0f, 0.05f, 0.4f);
