@@ -179,7 +179,7 @@ public:
             float s = (tone.band * 1.3f + tone.high * 0.4f) * std::exp(-t * 24.0f);
             s += body.Sine((200.0f + 140.0f * lift) / sr) * std::exp(-t * 30.0f) * 0.5f;
             s *= std::min(1.0f, t / 0.0008f) * std::min(1.0f, (len - t) / 0.02f);
-            Put(false, s0 + i, s * vel * 0.34f, 0.69f, 0.72f, 0.25f, 0.0f);
+            Put(false, s0 + i, s * vel * 0.42f, 0.69f, 0.72f, 0.25f, 0.0f);
         }
     }
 
@@ -258,13 +258,13 @@ public:
         const int n = int(len * sr);
         for (int i = 0; i < n; ++i) {
             const float x = float(i) / n;
-            if ((i & 15) == 0) band.Set(250.0f * std::pow(36.0f, x), 0.55f, sr);
+            if ((i & 15) == 0) band.Set(250.0f * std::pow(36.0f, x), 0.8f, sr);
             band.Process(rng.Bipolar());
             const float s = band.band * x * x * std::min(1.0f, (n - i) / (0.004f * sr));
             const float pan = 0.5f * std::sin(x * 18.0f);
             float gl, gr;
             dsp::PanGains(pan, gl, gr);
-            Put(false, s0 + i, s * vel * 0.4f, gl, gr, 0.35f, 0.0f);
+            Put(false, s0 + i, s * vel * 0.45f, gl, gr, 0.35f, 0.0f);
         }
     }
 
