@@ -217,4 +217,26 @@ TEST(SongMaker, ShortRenderIsExactSilentAtTheEndAndReproducible) {
     EXPECT_FALSE(WriteOggVorbis(dir / "missing/x.ogg", pcm, 2, 44100, settings, error));
 }
 
+// The arrangement follows the form file: a drop moved to beat 16 strikes the
+// hit rhythm from beat 16, and an intro has no onsets from drums.
+TEST(SongMaker, ArrangementFollowsTheFormFile) {
+    SongForm form;
+    std::string error;
+    ASSERT_TRUE(ParseSongForm("section 0 16 intro\nsection 16 32 drop\nsection 32 48 outro\n", form, error))
+        << error;
+    SongOptions options;
+    options.lengthBeats = 32;
+    DecodedAudio audio;
+    audio.channels = 2;
+    audio.rate = 44100;
+    audio.samples = RenderSong(form, options);
+    ASSERT_EQ(audio.Frames(), size_t(32 * 18900));
+    const std::vector<double> onsets = DetectOnsets(audio);
+    for (double hit : kHitTimes)
+        EXPECT_LT(NearestOnsetDistance(onsets, (16.0 + hit) * kSecondsPerBeat), 0.020) << "beat " << 16 + hit;
+    const double intro = RmsDb(audio, 0, 16 * 18900);
+    const double drop = RmsDb(audio, 16 * 18900, 32 * 18900);
+    EXPECT_GT(drop - intro, 6.0);
+}
+
 }  // namespace
