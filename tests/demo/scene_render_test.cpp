@@ -431,3 +431,31 @@ TEST(EffectsInit, AFailedProgramStopsInitAndShutdownReleasesWhatExists) {
     scene.Shutdown();
     EXPECT_EQ(scene.cubeBuffer, 0u);
 }
+
+TEST(BloomRender, TargetsAtAFullHdWindow) {
+    ShowFolder show;
+    Stage stage;
+    ASSERT_TRUE(stage.Start(1920, 1080));
+    ASSERT_EQ(stage.renderer.width, 1920.0f);
+    Bloom bloom;
+    ASSERT_TRUE(bloom.Init());
+    const struct {
+        const RenderTarget& target;
+        int width, height;
+        bool depth;
+    } cases[] = {{bloom.mainTarget, 1920, 1080, true},
+                 {bloom.blurTarget, 1920, 1080, true},
+                 {bloom.downsampledTarget, 512, 512, false},
+                 {bloom.downsampled2Target, 512, 512, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.target.width, c.width);
+        EXPECT_EQ(c.target.height, c.height);
+        EXPECT_EQ(c.target.depthRenderbuffer != 0, c.depth);
+        GLint textureWidth = 0;
+        glBindTexture(GL_TEXTURE_2D, c.target.ColorTexture());
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &textureWidth);
+        EXPECT_EQ(textureWidth, c.width);
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    bloom.Shutdown();
+}
