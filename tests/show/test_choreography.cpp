@@ -232,7 +232,7 @@ TEST_F(Choreography, ParticleRainIsFramedAndItsValuesSane) {
         ASSERT_TRUE(toFloor >= 0 && toFloor <= 1);
         ASSERT_TRUE(toBall >= 0 && toBall <= 1);
         ASSERT_TRUE(row.v.at("BallRadius") >= 8 && row.v.at("BallRadius") <= 30);
-        ASSERT_TRUE(row.v.at("Floor Hole") >= 0 && row.v.at("Floor Hole") <= 200);
+        ASSERT_TRUE(row.v.at("Floor Hole") >= 0 && row.v.at("Floor Hole") <= 100);
         ASSERT_TRUE(row.v.at("Floor Height") >= -40 && row.v.at("Floor Height") <= 10);
         ASSERT_TRUE(row.v.at("DriftSpeed") >= 0 && row.v.at("DriftSpeed") <= 0.5f);
         // The drift after beat 80 grows with the music: keep it within the picture.
