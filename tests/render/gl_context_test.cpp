@@ -26,7 +26,7 @@ protected:
         gRenderer = nullptr;
         gLogger = nullptr;
     }
-    RecordingLogger logger;
+    gltest::RecordingLogger logger;
 };
 
 // "major.minor..." at or above 3.3.

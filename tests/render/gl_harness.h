@@ -1,40 +1,33 @@
-// Shared set-up for renderer tests that need real OpenGL: one private Xvfb
-// per test process, the real platform layer's windows, GLEW loaded on a
-// bootstrap window as the engine does, and a logger that keeps its lines.
+// Renderer test helpers on top of the shared GL set-up: a fixture with the
+// renderer on a small window, a scratch show folder with the loading bar
+// shaders, and grabs of what the X server shows.
 #pragma once
 
-#include <memory>
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
-#include "core/ILogger.h"
-#include "platform/platform.h"
+#include "tests/support/gl_window.h"
 #include "tests/support/scratch_dir.h"
-
-// Collects what would go to the log, one string per line, as the file holds it.
-class RecordingLogger : public ILogger {
-public:
-    bool Open() override { return true; }
-    void Close() override {}
-    void WritePair(const char* first, const char* second) override {
-        lines.push_back(std::string(first ? first : "") + (second ? second : ""));
-    }
-    void WriteLine(const char* text) override { lines.push_back(text ? text : ""); }
-    void WriteTimestamp() override {}
-    void WriteDebug(const char* text) override { lines.push_back(text ? text : ""); }
-    void WriteError(const char* text) override { lines.push_back(std::string("ERROR: ") + (text ? text : "")); }
-    void WriteWide(const char16_t*) override {}
-
-    std::vector<std::string> lines;
-};
 
 namespace gltest {
 
-// Starts the process's X server and loads GLEW once; false when either fails.
-bool Ready();
-// A new visible window of the test class with that client size; null on failure.
-platform::WindowHandle NewWindow(int width, int height);
+// The renderer on a fresh 320 x 240 window, with the start-up log cleared,
+// and a scratch folder for the test's files.
+class RendererTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(gl.Start(320, 240));
+        logger.lines.clear();
+    }
+    std::string Path(const char* name) { return dir / name; }
 
+    GLWindow gl;
+    RecordingLogger& logger = gl.logger;
+    GLRenderer& renderer = gl.renderer;
+    ScratchDir dir;
+};
 // Runs in a scratch folder holding the show's loading bar shaders under
 // ./Shaders (or no Shaders folder at all), and returns to where it was after.
 class ShowFolder {

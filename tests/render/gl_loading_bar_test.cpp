@@ -6,35 +6,23 @@
 #include <string>
 #include <vector>
 
-#include "audio/IDemoAudioSystem.h"
 #include "demo/IEffect.h"
 #include "demo/IPostProcessor.h"
 #include "render/GLRenderer.h"
 #include "render/gl.h"
 #include "sync/SyncSystem.h"
 #include "tests/render/gl_harness.h"
+#include "tests/support/fake_audio.h"
 
 namespace {
 
 class LoadingBarTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(gltest::Ready());
-        gLogger = &logger;
-    }
-    void TearDown() override {
-        gRenderer = nullptr;
-        gLogger = nullptr;
-        gSyncSystem = nullptr;
-    }
-    // A renderer on a fresh 1280 x 720 window, published as gRenderer.
-    void Start(GLRenderer& renderer) {
-        platform::WindowHandle window = gltest::NewWindow(1280, 720);
-        ASSERT_TRUE(window);
-        ASSERT_TRUE(renderer.Init(window, 0));
-        gRenderer = &renderer;
-    }
-    RecordingLogger logger;
+    void TearDown() override { gSyncSystem = nullptr; }
+    // Each test starts it on a fresh 1280 x 720 window.
+    gltest::GLWindow gl;
+    GLRenderer& renderer = gl.renderer;
+    gltest::RecordingLogger& logger = gl.logger;
 };
 
 const long kWhite = 0xFFFFFF, kBlack = 0x000000, kGrey = 0x404040, kRed = 0xFF0000;
@@ -43,8 +31,7 @@ const long kWhite = 0xFFFFFF, kBlack = 0x000000, kGrey = 0x404040, kRed = 0xFF00
 
 TEST_F(LoadingBarTest, BarShowsTheProgressOnWhite) {
     gltest::ShowFolder folder;
-    GLRenderer renderer;
-    Start(renderer);
+    ASSERT_TRUE(gl.Start(1280, 720));
     renderer.InitLoadingBar();
     EXPECT_TRUE(std::none_of(logger.lines.begin(), logger.lines.end(),
                              [](const std::string& l) { return l.rfind("ERROR", 0) == 0; }));
@@ -87,8 +74,7 @@ TEST_F(LoadingBarTest, BarShowsTheProgressOnWhite) {
 
 TEST_F(LoadingBarTest, MissingShadersFolderStillDrawsAndReleases) {
     gltest::ShowFolder folder(false);
-    GLRenderer renderer;
-    Start(renderer);
+    ASSERT_TRUE(gl.Start(1280, 720));
     logger.lines.clear();
     renderer.InitLoadingBar();
     EXPECT_EQ(logger.lines, std::vector<std::string>{"ERROR: Failed to read vertex shader source!"});
@@ -100,22 +86,6 @@ TEST_F(LoadingBarTest, MissingShadersFolderStillDrawsAndReleases) {
 }
 
 namespace {
-
-class FakeAudio final : public IDemoAudioSystem {
-public:
-    bool Init() override { return true; }
-    void Shutdown() override {}
-    void SetListenerPosition(float, float, float) override {}
-    bool LoadSong(const char*, float) override { return true; }
-    void Play() override {}
-    void Pause() override {}
-    void Stop() override {}
-    bool IsPlaying() override { return true; }
-    void SetVolume(float) override {}
-    float GetPosition() override { return position; }
-    void SetPosition(float beats) override { position = beats; }
-    float position = 0;
-};
 
 // Records what the renderer asks of it, and draws a red full-window clear.
 class FakeEffect final : public IEffect {
@@ -153,8 +123,7 @@ public:
 }  // namespace
 
 TEST_F(LoadingBarTest, RenderFrameAdvancesEachEffectByTheMusic) {
-    GLRenderer renderer;
-    Start(renderer);
+    ASSERT_TRUE(gl.Start(1280, 720));
     FakeAudio audio;
     SyncSystem sync;
     sync.audio = &audio;

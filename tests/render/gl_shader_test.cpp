@@ -33,28 +33,17 @@ const char kGeometry[] =
     "#version 330 core\nlayout(points) in;\nlayout(points, max_vertices = 1) out;\n"
     "void main() { gl_Position = gl_in[0].gl_Position; EmitVertex(); EndPrimitive(); }\n";
 
-class ShaderTest : public ::testing::Test {
+class ShaderTest : public gltest::RendererTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(gltest::Ready());
-        gLogger = &logger;
-        platform::WindowHandle window = gltest::NewWindow(320, 240);
-        ASSERT_TRUE(window);
-        ASSERT_TRUE(renderer.Init(window, 0));
-        gRenderer = &renderer;
-        logger.lines.clear();
+        gltest::RendererTest::SetUp();
+        if (HasFatalFailure()) return;
         dir.Write("Shaders/Full.vert", kVertex);
         dir.Write("Shaders/Full.frag", kFragment);
         dir.Write("Shaders/Plain.vert", kPlainVertex);
         dir.Write("Shaders/Plain.frag", kPlainFragment);
         dir.Write("Shaders/Points.geom", kGeometry);
     }
-    void TearDown() override {
-        renderer.Shutdown();
-        gRenderer = nullptr;
-        gLogger = nullptr;
-    }
-    std::string Path(const char* name) { return dir / name; }
     // Loads with the given files (null stays null) and returns the log it wrote.
     std::vector<std::string> LoadLog(ShaderProgram& program, const char* vertex, const char* fragment,
                                      const char* geometry, bool* result = nullptr) {
@@ -66,10 +55,6 @@ protected:
         if (result) *result = ok;
         return logger.lines;
     }
-
-    RecordingLogger logger;
-    GLRenderer renderer;
-    ScratchDir dir;
 };
 
 bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }

@@ -16,28 +16,7 @@
 
 namespace {
 
-class TextureTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(gltest::Ready());
-        gLogger = &logger;
-        platform::WindowHandle window = gltest::NewWindow(320, 240);
-        ASSERT_TRUE(window);
-        ASSERT_TRUE(renderer.Init(window, 0));
-        gRenderer = &renderer;
-        logger.lines.clear();
-    }
-    void TearDown() override {
-        renderer.Shutdown();
-        gRenderer = nullptr;
-        gLogger = nullptr;
-    }
-    std::string Path(const char* name) { return dir / name; }
-
-    RecordingLogger logger;
-    GLRenderer renderer;
-    ScratchDir dir;
-};
+class TextureTest : public gltest::RendererTest {};
 
 // RGBA pixels whose red and green encode the column and row (mod 256).
 std::vector<unsigned char> Gradient(int width, int height) {
