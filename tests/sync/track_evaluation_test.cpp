@@ -2,32 +2,10 @@
 // double standing in for the music.
 #include <gtest/gtest.h>
 
-#include "audio/IDemoAudioSystem.h"
 #include "sync/SyncSystem.h"
+#include "tests/support/fake_audio.h"
 
 namespace {
-
-// Reports a set position; counts how often it was asked.
-class FixedAudio final : public IDemoAudioSystem {
-public:
-    bool Init() override { return true; }
-    void Shutdown() override {}
-    void SetListenerPosition(float, float, float) override {}
-    bool LoadSong(const char*, float) override { return true; }
-    void Play() override {}
-    void Pause() override {}
-    void Stop() override {}
-    bool IsPlaying() override { return true; }
-    void SetVolume(float) override {}
-    float GetPosition() override {
-        ++queries;
-        return position;
-    }
-    void SetPosition(float beats) override { position = beats; }
-
-    float position = 0;
-    int queries = 0;
-};
 
 SyncTrack MakeTrack(std::vector<TrackKey> keys) {
     SyncTrack track;
@@ -113,7 +91,7 @@ TEST(GetValue, ExtremeRowsStayDefined) {
 }
 
 TEST(CurrentRow, WholeRowsFromTheMusicPosition) {
-    FixedAudio audio;
+    FakeAudio audio;
     SyncSystem sync;
     sync.audio = &audio;
     gSyncSystem = &sync;
