@@ -85,7 +85,7 @@ void SnakeArithmetic(SnakeVariant variant, const TrackHandle* speed, const Track
 // The rain's per-frame CPU work without GL: floor, snake and particle update.
 double RainOwnMs(ParticleRain& rain, scenetest::Stage& stage) {
     return CpuMsPerCall([&](int i) {
-        stage.clock.beats = BeatOfFrame(i);
+        stage.clock.position = BeatOfFrame(i);
         float t = i * 0.04f;
         glm::mat4 view = CameraViewMatrix();
         float fs = ReadTrack(rain.floorScale);
@@ -105,7 +105,7 @@ double RainOwnMs(ParticleRain& rain, scenetest::Stage& stage) {
 
 double SnakeSceneOwnMs(SnakeScene& scene, scenetest::Stage& stage) {
     return CpuMsPerCall([&](int i) {
-        stage.clock.beats = BeatOfFrame(i);
+        stage.clock.position = BeatOfFrame(i);
         float t = i * 0.04f;
         glm::mat4 view = CameraViewMatrix();
         for (int ring = 0; ring < kTunnelRings; ++ring)
@@ -120,7 +120,7 @@ double SnakeSceneOwnMs(SnakeScene& scene, scenetest::Stage& stage) {
 
 double BloomOwnMs(Bloom& bloom, scenetest::Stage& stage) {
     return CpuMsPerCall([&](int i) {
-        stage.clock.beats = BeatOfFrame(i);
+        stage.clock.position = BeatOfFrame(i);
         const TrackHandle* tracks[] = {bloom.bloomCutoffTrack, bloom.fadeTrack, bloom.bloomDryTrack,
                                        bloom.bloomWetTrack, bloom.exposureTrack, bloom.flashTrack,
                                        bloom.vignetteTrack};

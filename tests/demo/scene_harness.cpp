@@ -11,45 +11,11 @@
 #include <dirent.h>
 
 #include "demo/IEffect.h"
-#include "platform/AppWindow.h"
 #include "render/gl.h"
 #include "sync/TrackFile.h"
-#include "tests/support/xvfb_server.h"
 
 namespace scenetest {
 namespace {
-
-const char16_t kClassName[] = u"TesselSceneTest";
-
-platform::Result Procedure(platform::WindowHandle window, platform::MessageId message, platform::WParam wParam,
-                           platform::LParam lParam) {
-    return platform::DefWindowProc(window, message, wParam, lParam);
-}
-
-// One X server and GLEW per test process.
-bool StartDisplay() {
-    static XvfbServer server(1024, 768);
-    if (!server.ok()) return false;
-    server.Export();
-    platform::Instance instance = platform::GetInstance();
-    if (!instance) return false;
-    platform::WindowClass windowClass;
-    windowClass.style = platform::CS_OWNDC;
-    windowClass.procedure = Procedure;
-    windowClass.instance = instance;
-    windowClass.className = kClassName;
-    if (!platform::RegisterClass(windowClass)) return false;
-    AppWindow bootstrap;
-    bootstrap.instance = instance;
-    bootstrap.handle =
-        platform::CreateWindow(0, kClassName, u"bootstrap", platform::WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, instance);
-    return bootstrap.handle && bootstrap.LoadGLExtensions();
-}
-
-bool DisplayReady() {
-    static const bool ready = StartDisplay();
-    return ready;
-}
 
 void AppendToString(void* context, void* data, int size) {
     static_cast<std::string*>(context)->append(static_cast<const char*>(data), size);
@@ -62,13 +28,6 @@ std::string EncodePng(int width, int height, const std::vector<unsigned char>& r
 }
 
 }  // namespace
-
-void LineLogger::WritePair(const char* first, const char* second) {
-    lines.push_back(std::string(first ? first : "") + (second ? second : ""));
-}
-void LineLogger::WriteLine(const char* text) { lines.push_back(text ? text : ""); }
-void LineLogger::WriteDebug(const char* text) { lines.push_back(text ? text : ""); }
-void LineLogger::WriteError(const char* text) { lines.push_back(std::string("ERROR: ") + (text ? text : "")); }
 
 Rgba Image::At(int x, int y) const {
     Rgba p;
@@ -171,25 +130,13 @@ void ShowFolder::CubeMapTexture(unsigned char r, unsigned char g, unsigned char 
 }
 
 Stage::~Stage() {
-    if (rendererStarted) renderer.Shutdown();
-    if (window) platform::DestroyWindow(window);
     DestroySyncDevice(sync.device);
     sync.device = nullptr;
-    gRenderer = nullptr;
     gSyncSystem = nullptr;
-    gLogger = nullptr;
 }
 
 bool Stage::Start(int w, int h) {
-    gLogger = &logger;
-    if (!DisplayReady()) return false;
-    window = platform::CreateWindow(0, kClassName, u"scene test", platform::WS_OVERLAPPEDWINDOW, 0, 0, w, h,
-                                    platform::GetInstance());
-    if (!window) return false;
-    platform::ShowWindow(window, platform::SW_SHOW);
-    if (!renderer.Init(window, 0)) return false;
-    rendererStarted = true;
-    gRenderer = &renderer;
+    if (!GLWindow::Start(w, h)) return false;
     width = static_cast<int>(renderer.width);
     height = static_cast<int>(renderer.height);
     gSyncSystem = &sync;
@@ -197,7 +144,7 @@ bool Stage::Start(int w, int h) {
 }
 
 bool Stage::Frame(IEffect* effect, float t, float beat) {
-    clock.beats = beat;
+    clock.position = beat;
     renderer.lastMusicPosition = beat;  // no advance: the effect draws at exactly t
     effect->time = t;
     return renderer.RenderFrame(effect);

@@ -1,5 +1,5 @@
-// Set-up for drawing the scenes for real: a private Xvfb, a window of the
-// platform layer, GLEW and the real GLRenderer; a scratch show folder with
+// Set-up for drawing the scenes for real: the shared GL window (private
+// Xvfb, GLEW, the real GLRenderer); a scratch show folder with
 // the shaders, test textures and track files; the real sync system reading
 // those files at a music position the test sets. Frames go through
 // GLRenderer::RenderFrame and are read back from the window.
@@ -11,45 +11,12 @@
 
 #include <glm/glm.hpp>
 
-#include "audio/IDemoAudioSystem.h"
-#include "core/ILogger.h"
-#include "platform/platform.h"
-#include "render/GLRenderer.h"
 #include "sync/SyncSystem.h"
+#include "tests/support/fake_audio.h"
+#include "tests/support/gl_window.h"
 #include "tests/support/scratch_dir.h"
 
 namespace scenetest {
-
-// A music clock that stands still where the test puts it.
-class StillClock final : public IDemoAudioSystem {
-public:
-    bool Init() override { return true; }
-    void Shutdown() override {}
-    void SetListenerPosition(float, float, float) override {}
-    bool LoadSong(const char*, float) override { return true; }
-    void Play() override {}
-    void Pause() override {}
-    void Stop() override {}
-    bool IsPlaying() override { return true; }
-    void SetVolume(float) override {}
-    float GetPosition() override { return beats; }
-    void SetPosition(float value) override { beats = value; }
-    float beats = 0;
-};
-
-// Keeps every log line as the file would hold it.
-class LineLogger final : public ILogger {
-public:
-    bool Open() override { return true; }
-    void Close() override {}
-    void WritePair(const char* first, const char* second) override;
-    void WriteLine(const char* text) override;
-    void WriteTimestamp() override {}
-    void WriteDebug(const char* text) override;
-    void WriteError(const char* text) override;
-    void WriteWide(const char16_t*) override {}
-    std::vector<std::string> lines;
-};
 
 struct Rgba {
     int r = 0, g = 0, b = 0, a = 0;
@@ -89,8 +56,9 @@ private:
     std::string previous;
 };
 
-// Xvfb, window, GLEW, renderer, sync system and logger, torn down in reverse.
-class Stage {
+// The shared GL window with the renderer, plus the sync system reading the
+// show folder's tracks at a music position the test sets.
+class Stage : public gltest::GLWindow {
 public:
     Stage() = default;
     ~Stage();
@@ -102,16 +70,10 @@ public:
     // Window pixel of a world point under the renderer's camera.
     glm::vec2 Project(const glm::vec3& world);
 
-    GLRenderer renderer;
     SyncSystem sync;
-    StillClock clock;
-    LineLogger logger;
+    FakeAudio clock;
     int width = 0;
     int height = 0;
-
-private:
-    platform::WindowHandle window = nullptr;
-    bool rendererStarted = false;
 };
 
 }  // namespace scenetest

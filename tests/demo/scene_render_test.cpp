@@ -379,7 +379,7 @@ TEST(RainRender, FloorScaleAtOrBelowZeroSkipsTheFloorProgram) {
     glBindVertexArray(rain.vertexArray);
     const float beats[] = {0.0f, 1.0f, 2.0f, 3.0f};
     for (float beat : beats) {
-        stage.clock.beats = beat;
+        stage.clock.position = beat;
         glUseProgram(0);
         rain.RenderFloor(0.0f);
         GLint current = -1;
