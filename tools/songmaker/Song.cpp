@@ -78,6 +78,31 @@ const std::vector<Note> kThemeMelody[4] = {
     {{0, 81, 3}, {3, 76, 0.5}, {3.5, 79, 0.5}},
 };
 
+// Three detuned saws on one note, each with its own start phase and pan,
+// summed into a stereo pair: the voice of the pads and the stabs.
+struct SawTrio {
+    SawTrio(Rng rng, int note, const float (&detune)[3], const float (&pans)[3], float sr) {
+        for (int v = 0; v < 3; ++v) {
+            osc[v].phase = rng.Unit();
+            dt[v] = dsp::MidiToHz(note + detune[v]) / sr;
+            dsp::PanGains(pans[v], gl[v], gr[v]);
+        }
+    }
+    // The next left and right samples.
+    void Next(float& l, float& r) {
+        l = 0;
+        r = 0;
+        for (int v = 0; v < 3; ++v) {
+            const float s = osc[v].Saw(dt[v]);
+            l += s * gl[v];
+            r += s * gr[v];
+        }
+    }
+
+    Oscillator osc[3];
+    float dt[3], gl[3], gr[3];
+};
+
 // Buses and instruments. Beats are absolute song beats; the studio maps them
 // onto its own window of samples.
 class Studio {
@@ -298,14 +323,7 @@ public:
         static const float detune[3] = {-0.11f, 0.0f, 0.12f};
         static const float pans[3] = {-0.9f, 0.0f, 0.9f};
         for (int k = 0; k < count; ++k) {
-            Oscillator osc[3];
-            Rng rng = NoteRng(beat, 100 + k);
-            float dt[3], gl[3], gr[3];
-            for (int v = 0; v < 3; ++v) {
-                osc[v].phase = rng.Unit();
-                dt[v] = dsp::MidiToHz(notes[k] + detune[v]) / sr;
-                dsp::PanGains(pans[v], gl[v], gr[v]);
-            }
+            SawTrio voice(NoteRng(beat, 100 + k), notes[k], detune, pans, sr);
             // Low notes are kept quieter and narrower so the bass stays clear.
             const float level = notes[k] < 50 ? 0.5f : 1.0f;
             Svf lpL, lpR;
@@ -316,12 +334,8 @@ public:
                     lpL.Set(c, 0.15f, sr);
                     lpR.Set(c, 0.15f, sr);
                 }
-                float l = 0, r = 0;
-                for (int v = 0; v < 3; ++v) {
-                    const float s = osc[v].Saw(dt[v]);
-                    l += s * gl[v];
-                    r += s * gr[v];
-                }
+                float l, r;
+                voice.Next(l, r);
                 lpL.Process(l);
                 lpR.Process(r);
                 float env = std::min(1.0f, t / attack);
@@ -342,14 +356,7 @@ public:
         static const float detune[3] = {-0.14f, 0.0f, 0.13f};
         static const float pans[3] = {-0.8f, 0.0f, 0.8f};
         for (int k = 0; k < count; ++k) {
-            Oscillator osc[3];
-            Rng rng = NoteRng(beat, 200 + k);
-            float dt[3], gl[3], gr[3];
-            for (int v = 0; v < 3; ++v) {
-                osc[v].phase = rng.Unit();
-                dt[v] = dsp::MidiToHz(notes[k] + detune[v]) / sr;
-                dsp::PanGains(pans[v], gl[v], gr[v]);
-            }
+            SawTrio voice(NoteRng(beat, 200 + k), notes[k], detune, pans, sr);
             Svf lpL, lpR;
             for (int i = 0; i < n; ++i) {
                 const float t = i / sr;
@@ -358,12 +365,8 @@ public:
                     lpL.Set(c, 0.2f, sr);
                     lpR.Set(c, 0.2f, sr);
                 }
-                float l = 0, r = 0;
-                for (int v = 0; v < 3; ++v) {
-                    const float s = osc[v].Saw(dt[v]);
-                    l += s * gl[v];
-                    r += s * gr[v];
-                }
+                float l, r;
+                voice.Next(l, r);
                 lpL.Process(l);
                 lpR.Process(r);
                 const float env = std::min(1.0f, t / 0.001f) * std::exp(-t * 10.0f) *
