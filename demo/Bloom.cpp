@@ -19,15 +19,11 @@ int TruncateSize(float value) {
     return static_cast<int>(value);
 }
 
-uint32_t MakeLinearSampler() {
-    GLuint sampler = 0;
-    glGenSamplers(1, &sampler);
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT, SamplerAnisotropy());
-    return sampler;
+// Creates the target at its computed size; logs the error and fails otherwise.
+bool CreateTarget(RenderTarget& target, const BloomTargetSize& size, const char* error) {
+    if (target.Create(size.width, size.height, size.withDepth)) return true;
+    LogError(error);
+    return false;
 }
 
 bool LoadPass(ShaderProgram& program, const char* fragmentPath, const char* error) {
@@ -53,24 +49,12 @@ Bloom::Bloom() { name = "Bloom"; }
 bool Bloom::Init() {
     BloomTargetSizes sizes = gRenderer ? ComputeBloomTargetSizes(gRenderer->width, gRenderer->height)
                                        : ComputeBloomTargetSizes(0, 0);
-    if (!mainTarget.Create(sizes.main.width, sizes.main.height, sizes.main.withDepth)) {
-        LogError("Failed to initialize Main Frame Buffer!");
+    if (!CreateTarget(mainTarget, sizes.main, "Failed to initialize Main Frame Buffer!")) return false;
+    if (!CreateTarget(blurTarget, sizes.blur, "Failed to initialize Blur Frame Buffer!")) return false;
+    if (!CreateTarget(downsampledTarget, sizes.downsampled, "Failed to initialize Downsampled Frame Buffer!"))
         return false;
-    }
-    if (!blurTarget.Create(sizes.blur.width, sizes.blur.height, sizes.blur.withDepth)) {
-        LogError("Failed to initialize Blur Frame Buffer!");
+    if (!CreateTarget(downsampled2Target, sizes.downsampled2, "Failed to initialize Downsampled_2 Frame Buffer!"))
         return false;
-    }
-    if (!downsampledTarget.Create(sizes.downsampled.width, sizes.downsampled.height,
-                                  sizes.downsampled.withDepth)) {
-        LogError("Failed to initialize Downsampled Frame Buffer!");
-        return false;
-    }
-    if (!downsampled2Target.Create(sizes.downsampled2.width, sizes.downsampled2.height,
-                                   sizes.downsampled2.withDepth)) {
-        LogError("Failed to initialize Downsampled_2 Frame Buffer!");
-        return false;
-    }
 
     glGenBuffers(1, &quadBuffer);
     glBindBuffer(GL_ARRAY_BUFFER, quadBuffer);
@@ -78,8 +62,8 @@ bool Bloom::Init() {
     glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
     glEnableVertexAttribArray(0);
 
-    sampler = MakeLinearSampler();
-    secondSampler = MakeLinearSampler();
+    sampler = MakeClampedSampler(GL_LINEAR);
+    secondSampler = MakeClampedSampler(GL_LINEAR);
 
     if (!LoadPass(copyProgram, "./Shaders/RenderFBO.frag", "Failed to initialize Copy Shader!")) return false;
     if (!LoadPass(mixProgram, "./Shaders/Mix.frag", "Failed to initialize Mix Shader!")) return false;

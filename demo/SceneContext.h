@@ -1,6 +1,9 @@
 // Shared look-ups of the scenes: the music position, the renderer's camera
-// view matrix and its anisotropy, each safe while the owner is absent.
+// view matrix and its anisotropy, each safe while the owner is absent; and the
+// scenes' sampler objects.
 #pragma once
+
+#include <cstdint>
 
 #include <glm/glm.hpp>
 
@@ -10,6 +13,9 @@ float MusicPosition();
 glm::mat4 CameraViewMatrix();
 // The renderer's anisotropy for sampler objects, at least 1 (GL rejects less).
 float SamplerAnisotropy();
+// A new sampler object: clamped to the edge, linear magnification, the given
+// minification filter and SamplerAnisotropy(). Needs a current GL context.
+uint32_t MakeClampedSampler(uint32_t minFilter);
 // A new handle on the named track from gSyncSystem; null without one.
 struct TrackHandle;
 TrackHandle* FetchTrack(const char* name);

@@ -27,12 +27,7 @@ bool SnakeScene::Init() {
     panelBuffer = CreateLitBuffer(PanelMesh());
     glBindVertexArray(0);
 
-    glGenSamplers(1, &sampler);
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT, SamplerAnisotropy());
+    sampler = MakeClampedSampler(GL_LINEAR_MIPMAP_LINEAR);
 
     texture = gRenderer ? gRenderer->LoadTexture("./Textures/CubeMapTest.jpg", true) : nullptr;
     if (!program.Load("./Shaders/Phong.vert", "./Shaders/Phong.frag", nullptr)) return false;
