@@ -22,6 +22,16 @@
 
 namespace {
 const char kMissingTextureName[] = "MissingTexture.png";
+
+// The handle the renderer hands out for a texture object it created (RGBA).
+ITexture* WrapTexture(GLuint name, int height, int width) {
+    auto* texture = new GLTexture;
+    texture->height = height;
+    texture->width = width;
+    texture->id = name;
+    texture->format = GL_RGBA;
+    return texture;
+}
 }  // namespace
 
 bool GLRenderer::Init(platform::WindowHandle window, int samples) {
@@ -247,12 +257,7 @@ ITexture* GLRenderer::CreateTexture(const unsigned char* pixels, int height, int
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     glGenerateMipmap(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, 0);
-    auto* texture = new GLTexture;
-    texture->height = height;
-    texture->width = width;
-    texture->id = name;
-    texture->format = GL_RGBA;
-    return texture;
+    return WrapTexture(name, height, width);
 }
 
 ITexture* GLRenderer::CreateCubeMapTexture(const unsigned char* pixels, int height, int width) {
@@ -270,12 +275,7 @@ ITexture* GLRenderer::CreateCubeMapTexture(const unsigned char* pixels, int heig
     }
     glGenerateMipmap(GL_TEXTURE_CUBE_MAP);
     glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
-    auto* texture = new GLTexture;
-    texture->height = height;
-    texture->width = width;
-    texture->id = name;
-    texture->format = GL_RGBA;
-    return texture;
+    return WrapTexture(name, height, width);
 }
 
 void GLRenderer::DeleteTexture(ITexture* texture) {
