@@ -1,7 +1,7 @@
 // Stand-ins for the demo's surroundings in timeline tests: a renderer that
 // records what each frame was given and advances the effect clock like the
-// real one, a music clock the test sets, a logger that keeps its lines, and
-// effects and post-processors that record their calls.
+// real one, a logger that keeps its lines, and effects and post-processors
+// that record their calls. The music clock is tests/support/fake_audio.h.
 #pragma once
 
 #include <memory>
@@ -16,23 +16,6 @@
 
 // Every call of every double, in order ("Init Snake", "Shutdown Bloom", ...).
 using CallLog = std::vector<std::string>;
-
-class FakeClock final : public IDemoAudioSystem {
-public:
-    bool Init() override { return true; }
-    void Shutdown() override {}
-    void SetListenerPosition(float, float, float) override {}
-    bool LoadSong(const char*, float) override { return true; }
-    void Play() override {}
-    void Pause() override {}
-    void Stop() override {}
-    bool IsPlaying() override { return true; }
-    void SetVolume(float) override {}
-    float GetPosition() override { return beats; }
-    void SetPosition(float value) override { beats = value; }
-
-    float beats = 0;
-};
 
 struct FrameRecord {
     IEffect* effect = nullptr;

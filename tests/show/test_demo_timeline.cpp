@@ -9,6 +9,7 @@
 
 #include "demo/TestDemo.h"
 #include "tests/show/demo_doubles.h"
+#include "tests/support/fake_audio.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -90,14 +91,14 @@ protected:
     }
 
     const FrameRecord& FrameAt(float beats) {
-        clock.beats = beats;
+        clock.position = beats;
         EXPECT_TRUE(demo->Render());
         return renderer.frames.back();
     }
 
     ScratchDir dir;
     std::string savedDir;
-    FakeClock clock;
+    FakeAudio clock;
     FakeRenderer renderer{&clock};
     RecordingLogger logger;
     SyncSystem sync;
