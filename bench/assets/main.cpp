@@ -11,7 +11,7 @@
 
 #include "Encode.h"
 #include "Song.h"
-#include "SongForm.h"
+#include "tools/songform/SongForm.h"
 #include "Textures.h"
 #include "audio/DecodeOggFile.h"
 
@@ -29,11 +29,12 @@ void Row(const char* what, double seconds, const std::string& note) {
 
 int main() {
     SongForm form;
-    std::string error;
-    if (!LoadSongForm(TESSEL_SOURCE_DIR "/production/song_sections.txt", form, error)) {
-        std::fprintf(stderr, "asset_bench: %s\n", error.c_str());
+    std::vector<std::string> errors;
+    if (!LoadSongForm(TESSEL_SOURCE_DIR "/production/song_sections.txt", form, errors)) {
+        for (const std::string& e : errors) std::fprintf(stderr, "asset_bench: %s\n", e.c_str());
         return 1;
     }
+    std::string error;
     const std::string scratch = "/tmp/tessel_asset_bench_" + std::to_string(getpid());
 
     std::printf("| %-34s | %11s | %-30s |\n", "step", "time", "note");

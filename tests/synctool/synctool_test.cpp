@@ -137,6 +137,13 @@ TEST(Synctool, BrokenSourceWritesNothingAndNamesLineAndColumn) {
     run = Synctool(dir, "compile --sections badsong.txt -o out two.txt");
     EXPECT_NE(run.status, 0);
     EXPECT_EQ(run.err, "badsong.txt:1:11: 'x' is not a beat\n");
+    // The form is held to the songmaker's rules too: sections back to back from beat 0.
+    dir.Write("gapsong.txt", "section 0 16 intro\nsection 20 32 drop\ncue 40 late\n");
+    run = Synctool(dir, "compile --sections gapsong.txt -o out two.txt");
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(run.err,
+              "gapsong.txt:2:9: section starts at 20, expected 16\n"
+              "gapsong.txt:3:5: cue 'late' lies after the end of the song\n");
 
     EXPECT_EQ(Synctool(dir, "compile -o out missing.txt").status, 1);
     EXPECT_EQ(Synctool(dir, "compile show.txt").status, 2);

@@ -1,12 +1,12 @@
-// The text form of tracks: times, values, interpolations, the song form, and
-// the messages for broken sources.
+// The text form of tracks: times, values, interpolations, names from the song
+// form, and the messages for broken sources.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
-#include "tools/synctool/SongForm.h"
-#include "tools/synctool/TextLines.h"
+#include "tools/songform/SongForm.h"
+#include "tools/songform/TextLines.h"
 #include "tools/synctool/TrackSource.h"
 
 namespace {
@@ -23,7 +23,7 @@ const char* kSong =
 SongForm Song() {
     SongForm song;
     std::vector<std::string> errors;
-    EXPECT_TRUE(ParseSongForm(kSong, "song.txt", &song, &errors)) << ::testing::PrintToString(errors);
+    EXPECT_TRUE(ParseSongForm(kSong, "song.txt", song, errors)) << ::testing::PrintToString(errors);
     return song;
 }
 
@@ -39,55 +39,6 @@ std::string ErrorOf(const std::string& source, bool withSong = true) {
 }
 
 }  // namespace
-
-TEST(BeatTime, RowsFromBeatsAndSixteenths) {
-    int64_t row = 0;
-    struct Case {
-        const char* text;
-        int64_t row;
-    };
-    for (Case c : {Case{"0", 0}, Case{"4:8", 72}, Case{"1:15", 31}, Case{"-1:8", -24}, Case{"+2", 32},
-                   Case{"272", 4352}}) {
-        ASSERT_TRUE(ParseBeatTime(c.text, &row)) << c.text;
-        EXPECT_EQ(row, c.row) << c.text;
-        EXPECT_EQ(FormatBeatTime(c.row), std::string(c.text[0] == '+' ? c.text + 1 : c.text));
-    }
-    for (const char* bad : {"", "-", "4:", ":4", "4:16", "4.5", "a", "4:8:1", "1 2", "99999999999"})
-        EXPECT_FALSE(ParseBeatTime(bad, &row)) << bad;
-}
-
-TEST(SongForm, SectionsAndCuesBecomeNamedRows) {
-    SongForm song = Song();
-    ASSERT_EQ(song.sections.size(), 3u);
-    EXPECT_EQ(song.sections[1].name, "verse");
-    EXPECT_EQ(song.sections[1].startRow, 256);
-    EXPECT_EQ(song.sections[1].endRow, 768);
-    ASSERT_EQ(song.cues.size(), 3u);
-    EXPECT_EQ(song.rowsByName.at("bass_in"), 512);
-    EXPECT_EQ(song.rowsByName.at("drop"), 768);
-    EXPECT_EQ(song.rowsByName.at("riser"), 1256);
-}
-
-TEST(SongForm, BrokenLinesAreNamedWithLineAndColumn) {
-    struct Case {
-        const char* text;
-        const char* error;
-    };
-    const Case cases[] = {
-        {"part 0 16 intro\n", "s.txt:1:1: expected 'section' or 'cue', found 'part'"},
-        {"section 0 16\n", "s.txt:1:13: expected: section START_BEAT END_BEAT NAME"},
-        {"\n  cue x beat\n", "s.txt:2:7: 'x' is not a beat"},
-        {"section 16 8 back\n", "s.txt:1:12: section ends before it starts"},
-        {"cue 4 a\ncue 8 a\n", "s.txt:2:7: 'a' already names beat 4 (line 1)"},
-        {"cue 4 9lives\n", "s.txt:1:7: '9lives' is not a name (letters, digits, '_' and '.')"},
-    };
-    for (const Case& c : cases) {
-        SongForm song;
-        std::vector<std::string> errors;
-        EXPECT_FALSE(ParseSongForm(c.text, "s.txt", &song, &errors)) << c.text;
-        EXPECT_EQ(errors, std::vector<std::string>{c.error}) << c.text;
-    }
-}
 
 TEST(TrackSource, AllTimeFormsValuesAndInterpolations) {
     const std::string source =

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "SongForm.h"
+#include "tools/songform/SongForm.h"
 
 struct SongOptions {
     uint32_t seed = 94;        // drives noise and small velocity variations

@@ -4,10 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "Encode.h"
 #include "Song.h"
-#include "SongForm.h"
+#include "tools/songform/SongForm.h"
 
 namespace {
 
@@ -68,11 +69,12 @@ int main(int argc, char** argv) {
     if (seconds > 0) options.lengthBeats = seconds * options.bpm / 60.0;
 
     SongForm form;
-    std::string error;
-    if (!LoadSongForm(formPath, form, error)) {
-        std::fprintf(stderr, "songmaker: %s\n", error.c_str());
+    std::vector<std::string> formErrors;
+    if (!LoadSongForm(formPath, form, formErrors)) {
+        for (const std::string& e : formErrors) std::fprintf(stderr, "songmaker: %s\n", e.c_str());
         return 1;
     }
+    std::string error;
     if (options.startBeat >= form.EndBeat()) {
         std::fprintf(stderr, "songmaker: --start %g lies beyond the song's end at beat %g\n", options.startBeat,
                      form.EndBeat());

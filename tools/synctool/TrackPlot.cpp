@@ -10,7 +10,7 @@
 #include <stb_easy_font.h>
 #include <stb_image_write.h>
 
-#include "tools/synctool/TextLines.h"
+#include "tools/songform/TextLines.h"
 #include "tools/synctool/TrackSource.h"
 
 namespace {
@@ -109,7 +109,7 @@ bool PlotTracks(const std::vector<PlotTrack>& tracks, const SongForm* song, cons
         for (const TrackKey& k : t.keys) first = std::min<int64_t>(first, k.row), last = std::max<int64_t>(last, k.row);
     if (song)
         for (const SongSection& s : song->sections)
-            first = std::min<int64_t>(first, s.startRow), last = std::max<int64_t>(last, s.endRow);
+            first = std::min<int64_t>(first, s.StartRow()), last = std::max<int64_t>(last, s.EndRow());
     const int64_t bar = 64;
     first = (first >= 0 ? first / bar : -((-first + bar - 1) / bar)) * bar;
     last = ((last + bar) / bar) * bar;
@@ -130,7 +130,7 @@ bool PlotTracks(const std::vector<PlotTrack>& tracks, const SongForm* song, cons
     if (song) {
         for (size_t i = 0; i < song->sections.size(); ++i) {
             const SongSection& s = song->sections[i];
-            int x0 = int(std::lround(xOf(s.startRow))), x1 = int(std::lround(xOf(s.endRow)));
+            int x0 = int(std::lround(xOf(s.StartRow()))), x1 = int(std::lround(xOf(s.EndRow())));
             Color band = i % 2 ? kBandB : kBandA;
             canvas.Fill(x0, stripsTop - 24, x1, stripsBottom - kPlotStripGap, band, 0.22f);
             canvas.Fill(x0, stripsTop - 24, x0 + 1, stripsBottom - kPlotStripGap, band, 0.9f);
@@ -139,7 +139,7 @@ bool PlotTracks(const std::vector<PlotTrack>& tracks, const SongForm* song, cons
             canvas.Unclip();
         }
         for (const SongCue& cue : song->cues) {
-            int x = int(std::lround(xOf(cue.row)));
+            int x = int(std::lround(xOf(cue.Row())));
             for (int y = stripsTop; y < stripsBottom - kPlotStripGap; y += 6) canvas.Fill(x, y, x + 1, y + 3, kCue, 0.6f);
         }
     }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "sync/SyncSystem.h"
-#include "tools/synctool/SongForm.h"
+#include "tools/songform/SongForm.h"
 
 struct PlotTrack {
     std::string name;

@@ -11,7 +11,7 @@
 #include <map>
 
 #include "sync/TrackFile.h"
-#include "tools/synctool/TextLines.h"
+#include "tools/songform/TextLines.h"
 
 namespace {
 
@@ -72,9 +72,9 @@ std::string ParseTime(const Token& token, const SongForm* song, int64_t* row) {
         if (text[sign] == '-') offset = -offset;
     }
     if (!song) return "'" + name + "' is a name, but no sections file was given (--sections)";
-    auto found = song->rowsByName.find(name);
-    if (found == song->rowsByName.end()) return "unknown section or cue '" + name + "'";
-    *row = int64_t(found->second) + offset;
+    int32_t named = 0;
+    if (!song->FindRow(name, &named)) return "unknown section or cue '" + name + "'";
+    *row = int64_t(named) + offset;
     return "";
 }
 

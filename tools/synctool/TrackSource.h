@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "sync/SyncSystem.h"
-#include "tools/synctool/SongForm.h"
+#include "tools/songform/SongForm.h"
 
 struct SourceTrack {
     std::string name;

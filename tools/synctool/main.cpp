@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "sync/TrackFile.h"
-#include "tools/synctool/SongForm.h"
-#include "tools/synctool/TextLines.h"
+#include "tools/songform/SongForm.h"
+#include "tools/songform/TextLines.h"
 #include "tools/synctool/TrackCheck.h"
 #include "tools/synctool/TrackPlot.h"
 #include "tools/synctool/TrackSource.h"
@@ -140,7 +140,7 @@ int Check(const Options& o) {
 bool LoadSong(const Options& o, SongForm* song) {
     if (o.sections.empty()) return true;
     std::vector<std::string> errors;
-    if (LoadSongForm(o.sections, song, &errors)) return true;
+    if (LoadSongForm(o.sections, *song, errors)) return true;
     PrintErrors(errors);
     return false;
 }

@@ -1,5 +1,5 @@
-// Line and token helpers shared by the track source and song form parsers.
-#include "tools/synctool/TextLines.h"
+// Line and token helpers shared by the song form and track source parsers.
+#include "tools/songform/TextLines.h"
 
 #include <cctype>
 
