@@ -62,12 +62,10 @@ PanelMesh::PanelMesh() { FillFaces(kPanelFaces, 2, vertices); }
 
 LitUniforms FindLitUniforms(const ShaderProgram& program) {
     LitUniforms u;
-    if (program.program == 0) return u;
-    GLuint name = static_cast<GLuint>(program.program);
-    u.modelMatrix = glGetUniformLocation(name, "ModelMatrix");
-    u.lightPos = glGetUniformLocation(name, "LightPos");
-    u.normalMatrix = glGetUniformLocation(name, "NormalMatrix");
-    u.diffuse = glGetUniformLocation(name, "Diffuse");
+    u.modelMatrix = program.GetUniformLocation("ModelMatrix");
+    u.lightPos = program.GetUniformLocation("LightPos");
+    u.normalMatrix = program.GetUniformLocation("NormalMatrix");
+    u.diffuse = program.GetUniformLocation("Diffuse");
     return u;
 }
 
