@@ -187,15 +187,10 @@ void GLRenderer::InitLoadingBar() {
     glBindVertexArray(0);
 
     loadingBarShader.Load("./Shaders/LoadingBar.vert", "./Shaders/LoadingBar.frag", nullptr);
-    if (loadingBarShader.program != 0) {
-        loadingBarProjectionLocation = loadingBarShader.GetUniformLocation("ProjectionMatrix");
-        loadingBarColorLocation = loadingBarShader.GetUniformLocation("Color");
-        loadingBarProgressLocation = loadingBarShader.GetUniformLocation("Progress");
-    } else {
-        loadingBarProjectionLocation = -1;
-        loadingBarColorLocation = -1;
-        loadingBarProgressLocation = -1;
-    }
+    // -1 each when the program did not load.
+    loadingBarProjectionLocation = loadingBarShader.GetUniformLocation("ProjectionMatrix");
+    loadingBarColorLocation = loadingBarShader.GetUniformLocation("Color");
+    loadingBarProgressLocation = loadingBarShader.GetUniformLocation("Progress");
 }
 
 void GLRenderer::DrawLoadingBar() {
