@@ -5,14 +5,8 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
+#include "demo/LayoutTrig.h"
 #include "demo/SceneContext.h"
-
-namespace {
-constexpr float kDegreesToRadians = 0.017453292f;
-
-float SinF(float x) { return static_cast<float>(std::sin(static_cast<double>(x))); }
-float CosF(float x) { return static_cast<float>(std::cos(static_cast<double>(x))); }
-}  // namespace
 
 glm::mat4 SnakeCubeMatrix(SnakeVariant variant, float a, float sp, float sh, float t) {
     float theta = (sp * t + a) * kDegreesToRadians;

@@ -6,13 +6,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include "demo/LayoutRandom.h"
-
-namespace {
-constexpr float kDegreesToRadians = 0.017453292f;
-
-float SinF(float x) { return static_cast<float>(std::sin(static_cast<double>(x))); }
-float CosF(float x) { return static_cast<float>(std::cos(static_cast<double>(x))); }
-}  // namespace
+#include "demo/LayoutTrig.h"
 
 const std::array<float, kHitCount> kHitTimes = {
     0.0f,  0.5f,  0.75f, 1.0f,  1.5f,  2.0f,  2.5f,  3.0f,  3.5f,  4.0f,  4.5f,  4.75f,
