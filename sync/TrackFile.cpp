@@ -3,9 +3,8 @@
 #include "sync/TrackFile.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -88,9 +87,15 @@ const char* InterpolationName(int32_t type) {
 
 std::string TrackFileName(const std::string& name) { return "_" + name + ".track"; }
 
+// Plain stdio: a stream iterator throws when the read itself fails (a
+// directory, say), where this keeps what was read before the failure.
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    bytes->clear();
+    char chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) bytes->append(chunk, got);
+    std::fclose(file);
     return true;
 }

@@ -157,6 +157,18 @@ TEST_F(SyncFiles, DamagedCountsTakeOnlyWholeKeysThatAreThere) {
     EXPECT_EQ(log.lines.size(), 5u);
 }
 
+// A folder where a track file should be cannot be read: it counts as too
+// short rather than ending the run.
+TEST_F(SyncFiles, AFolderInPlaceOfATrackFileReadsAsTooShort) {
+    ASSERT_EQ(mkdir("sync", 0755) == 0 || errno == EEXIST, true);
+    ASSERT_EQ(mkdir("sync/_folder.track", 0755), 0);
+    std::string bytes = "stale";
+    EXPECT_TRUE(ReadWholeFile("sync/_folder.track", &bytes));
+    EXPECT_EQ(bytes, "");
+    ExpectKeys(Track("folder"), {});
+    EXPECT_TRUE(log.Has("ERROR: Track File Too Short: ./sync/_folder.track"));
+}
+
 // Keys out of order are sorted by row (a later key wins a row written twice),
 // so every key still takes effect where its row says.
 TEST_F(SyncFiles, RowsOutOfOrderAreSorted) {
