@@ -6,7 +6,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <string>
 
@@ -24,10 +23,6 @@ char pathBuffer[kTrackPathCapacity];
 // Handed out when there is no device (or no memory for a new track), so
 // callers always get a track that reads 0. Never given keys.
 SyncTrack emptyTrack;
-
-uint32_t LoadU32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // A row as a 32-bit integer; out-of-range and non-numbers are pinned so the
 // conversion is always defined.
@@ -92,30 +87,17 @@ SyncTrack* SyncDevice::GetTrack(const char* name) {
 }
 
 int LoadTrackFile(SyncTrack* track, const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return 1;
-
-    unsigned char header[kTrackHeaderBytes];
-    if (std::fread(header, 1, sizeof(header), file) != sizeof(header)) {
-        std::fclose(file);
+    // The parser takes no more keys than the file's bytes hold, so the
+    // stored count never decides how much memory is reserved.
+    std::string bytes;
+    if (!ReadWholeFile(path, &bytes)) return 1;
+    TrackFileContents contents = ParseTrackBytes(bytes);
+    if (!contents.hasCount) {
         LogTrackError("Track File Too Short: ", path);
         track->keys.clear();
         track->numKeys = 0;
         return 0;
     }
-    int32_t declared = int32_t(LoadU32(header));
-
-    // Keys are taken as they are actually read, so the stored count never
-    // decides how much memory is reserved beyond what the file holds.
-    std::string bytes(header, header + sizeof(header));
-    unsigned char raw[kTrackKeyBytes];
-    for (int32_t i = 0; i < declared; ++i) {
-        if (std::fread(raw, 1, sizeof(raw), file) != sizeof(raw)) break;
-        bytes.append(reinterpret_cast<const char*>(raw), sizeof(raw));
-    }
-    std::fclose(file);
-
-    TrackFileContents contents = ParseTrackBytes(bytes);
     track->keys = std::move(contents.keys);
     if (contents.declaredCount < 0)
         LogTrackError("Track File Key Count Negative: ", path);
