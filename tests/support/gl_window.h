@@ -4,31 +4,13 @@
 // be asked for; the X screen is 1600 x 1000.
 #pragma once
 
-#include <string>
-#include <vector>
-
-#include "core/ILogger.h"
 #include "platform/platform.h"
 #include "render/GLRenderer.h"
+#include "tests/support/recording_logger.h"
 
 namespace gltest {
 
-// Collects what would go to the log, one string per line, as the file holds it.
-class RecordingLogger final : public ILogger {
-public:
-    bool Open() override { return true; }
-    void Close() override {}
-    void WritePair(const char* first, const char* second) override {
-        lines.push_back(std::string(first ? first : "") + (second ? second : ""));
-    }
-    void WriteLine(const char* text) override { lines.push_back(text ? text : ""); }
-    void WriteTimestamp() override {}
-    void WriteDebug(const char* text) override { lines.push_back(text ? text : ""); }
-    void WriteError(const char* text) override { lines.push_back(std::string("ERROR: ") + (text ? text : "")); }
-    void WriteWide(const char16_t*) override {}
-
-    std::vector<std::string> lines;
-};
+using testsupport::RecordingLogger;
 
 // Starts the process's X server and loads GLEW once; false when either fails.
 bool Ready();
