@@ -74,13 +74,16 @@ public:
     std::vector<std::string> lines;
 };
 
-class FakeEffect final : public IEffect {
+// An effect or post-processor that records Init, Render and Shutdown and
+// counts its deletion; Init answers initResult.
+template <class Part>
+class FakePart : public Part {
 public:
-    FakeEffect(const char* label, CallLog* calls, int* deleted, bool initResult = true)
+    FakePart(const char* label, CallLog* calls, int* deleted, bool initResult = true)
         : label(label), calls(calls), deleted(deleted), initResult(initResult) {
-        name = label;
+        this->name = label;
     }
-    ~FakeEffect() { ++*deleted; }
+    ~FakePart() { ++*deleted; }
     bool Init() override {
         calls->push_back("Init " + label);
         return initResult;
@@ -94,23 +97,13 @@ public:
     bool initResult;
 };
 
-class FakePostProcessor final : public IPostProcessor {
+class FakeEffect final : public FakePart<IEffect> {
 public:
-    FakePostProcessor(const char* label, CallLog* calls, int* deleted, bool initResult = true)
-        : label(label), calls(calls), deleted(deleted), initResult(initResult) {
-        name = label;
-    }
-    ~FakePostProcessor() { ++*deleted; }
-    bool Init() override {
-        calls->push_back("Init " + label);
-        return initResult;
-    }
-    void Begin() override { calls->push_back("Begin " + label); }
-    void Render(float) override { calls->push_back("Render " + label); }
-    void Shutdown() override { calls->push_back("Shutdown " + label); }
+    using FakePart::FakePart;
+};
 
-    std::string label;
-    CallLog* calls;
-    int* deleted;
-    bool initResult;
+class FakePostProcessor final : public FakePart<IPostProcessor> {
+public:
+    using FakePart::FakePart;
+    void Begin() override { calls->push_back("Begin " + label); }
 };
