@@ -52,9 +52,7 @@ TestDemo::TestDemo() : TestDemo(BuildProductionParts) {}
 TestDemo::TestDemo(PartsBuilder builder) : buildParts(std::move(builder)) { name = "Test Demo"; }
 
 TestDemo::~TestDemo() {
-    TrackHandle** handles[] = {&effectIndex,   &postProcessorIndex, &effectTime,    &cameraDistance, &cameraPitch,
-                               &cameraYaw,     &cameraRoll,         &cameraXOffset, &cameraYOffset,  &cameraZOffset};
-    for (TrackHandle** handle : handles) Release(*handle);
+    ReleaseTracks();
     DeleteParts();
 }
 
@@ -102,16 +100,7 @@ bool TestDemo::Init() {
 }
 
 void TestDemo::Shutdown() {
-    Release(effectIndex);
-    Release(postProcessorIndex);
-    Release(effectTime);
-    Release(cameraDistance);
-    Release(cameraPitch);
-    Release(cameraYaw);
-    Release(cameraRoll);
-    Release(cameraXOffset);
-    Release(cameraYOffset);
-    Release(cameraZOffset);
+    ReleaseTracks();
 
     for (int32_t i = 0; i < effectsStarted && i < static_cast<int32_t>(effects.size()); ++i) {
         IEffect* effect = effects[i];
@@ -162,6 +151,12 @@ bool TestDemo::Render() {
     camera->roll = roll;
 
     return gRenderer->RenderFrame(effect);
+}
+
+void TestDemo::ReleaseTracks() {
+    TrackHandle** handles[] = {&effectIndex,   &postProcessorIndex, &effectTime,    &cameraDistance, &cameraPitch,
+                               &cameraYaw,     &cameraRoll,         &cameraXOffset, &cameraYOffset,  &cameraZOffset};
+    for (TrackHandle** handle : handles) Release(*handle);
 }
 
 void TestDemo::DeleteParts() {

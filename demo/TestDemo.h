@@ -54,6 +54,8 @@ public:
     float lastEffectTime = 0;
 
 private:
+    // Deletes the ten track handles (in fetch order) and clears them.
+    void ReleaseTracks();
     void DeleteParts();
 
     PartsBuilder buildParts;
