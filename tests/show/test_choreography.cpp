@@ -6,9 +6,9 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <map>
-#include <sstream>
+#include <string>
+#include <vector>
 
 #include <glm/glm.hpp>
 #include <glm/gtc/matrix_transform.hpp>
@@ -17,6 +17,7 @@
 #include "sync/SyncSystem.h"
 #include "sync/TrackFile.h"
 #include "tests/support/scratch_dir.h"
+#include "tools/songform/SongForm.h"
 
 namespace {
 
@@ -29,18 +30,13 @@ const char* const kTrackNames[] = {
 constexpr int kRowsPerBeat = 16;
 constexpr float kDegrees = 0.017453292f;
 
-// The song's last section end, in beats.
+// The song's last section end, in beats (0 when the form does not load).
 double SongEndBeat() {
-    std::ifstream in(std::string(TESSEL_SOURCE_DIR) + "/production/song_sections.txt");
-    std::string line;
-    double end = 0;
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::string keyword;
-        double start = 0, stop = 0;
-        if (words >> keyword && keyword == "section" && words >> start >> stop) end = std::max(end, stop);
-    }
-    return end;
+    SongForm form;
+    std::vector<std::string> errors;
+    return LoadSongForm(std::string(TESSEL_SOURCE_DIR) + "/production/song_sections.txt", form, errors)
+               ? form.EndBeat()
+               : 0.0;
 }
 
 // One row of the show: every track's value plus the scenes' clocks as the
