@@ -10,12 +10,12 @@
 #include "core/Log.h"
 
 bool AudioDevice::Open() {
-    device = alcOpenDevice(nullptr);
+    device = openDevice ? openDevice(nullptr) : nullptr;
     if (!device) {
         LogError("Failed To Open Audio Device!");
         return false;
     }
-    context = alcCreateContext(device, nullptr);
+    context = alcCreateContext(device, contextAttributes);
     if (!context) {
         LogError("Failed To Create OpenAL Context!");
         return false;

@@ -12,8 +12,13 @@ struct AudioDevice {
     ALCdevice* device = nullptr;
     int32_t majorVersion = -1;
     int32_t minorVersion = -1;
+    // How the device is opened and the context's attributes: the system's
+    // default device and no attributes, unless a program renders the sound
+    // itself (OpenAL Soft's loopback device with its output format).
+    ALCdevice* (*openDevice)(const ALCchar* name) = alcOpenDevice;
+    const ALCint* contextAttributes = nullptr;
 
-    // Default device, one context made current; logs its own error lines.
+    // One context made current on the device; logs its own error lines.
     bool Open();
 };
 

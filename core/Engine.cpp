@@ -30,12 +30,26 @@ const char* DemoName(const IDemo* demo) { return demo->name ? demo->name : "Unkn
 }  // namespace
 
 bool Engine::Init(platform::Instance instance) {
-    logger = new FileLogger(kLineEnd, kDebugPrefix, kErrorPrefix);
+    if (!OpenLog(new FileLogger(kLineEnd, kDebugPrefix, kErrorPrefix))) return false;
+    if (!LoadExtensions(instance)) return false;
+    const WindowSettings settings = ReadWindowSettings();
+    if (!CreateMainWindow(instance, settings)) return false;
+    const int samples = ReadSamples();
+    if (!StartRenderer(new GLRenderer, samples)) return false;
+    // Without sound start-up goes on; the first frame then ends the run.
+    return StartShow(new ALDemoAudioSystem, new TestDemo);
+}
+
+bool Engine::OpenLog(ILogger* log) {
+    logger = log;
     if (!logger->Open()) return false;
     gLogger = logger;
     logger->WriteTimestamp();
     logger->WriteLine("Logger Initialized.");
+    return true;
+}
 
+bool Engine::LoadExtensions(platform::Instance instance) {
     // The bootstrap window stays hidden until the process ends: destroying
     // it would post the quit message.
     AppWindow bootstrap;
@@ -44,35 +58,50 @@ bool Engine::Init(platform::Instance instance) {
         logger->WriteError("Failed to initialize extensions!");
         return false;
     }
+    return true;
+}
 
+Engine::WindowSettings Engine::ReadWindowSettings() {
     config.Load();
-    int width = config.GetInt("ScreenWidth");
-    int height = config.GetInt("ScreenHeight");
+    WindowSettings settings;
+    settings.width = config.GetInt("ScreenWidth");
+    settings.height = config.GetInt("ScreenHeight");
     logger->WritePair("Screen Width: ", config.GetString("ScreenWidth").c_str());
     logger->WritePair("Screen Height: ", config.GetString("ScreenHeight").c_str());
     int fullScreenValue = config.GetInt("IsFullScreen");
     logger->WritePair("Full Screen: ", config.GetString("IsFullScreen").c_str());
-    bool fullScreen = fullScreenValue != 0;
-    if (!UsableSide(width) || !UsableSide(height)) {
+    settings.fullScreen = fullScreenValue != 0;
+    if (!UsableSide(settings.width) || !UsableSide(settings.height)) {
         logger->WriteError("Error: Failed to read screen size values. Using defaults.");
-        width = 1280;
-        height = 720;
+        settings.width = 1280;
+        settings.height = 720;
     }
+    return settings;
+}
 
+bool Engine::CreateMainWindow(platform::Instance instance, const WindowSettings& settings) {
     // A refused full-screen mode leaves no window to draw into.
-    if (!window.Create(instance, this, width, height, true, fullScreen) || !window.handle) {
+    if (!window.Create(instance, this, settings.width, settings.height, true, settings.fullScreen) ||
+        !window.handle) {
         logger->WriteError("Failed to create the main window!");
         return false;
     }
     UpdateClientSize();
+    return true;
+}
 
-    renderer = new GLRenderer;
+int Engine::ReadSamples() {
     int samples = config.GetInt("FSAA");
     logger->WritePair("Full Scene Anti Aliasing: ", config.GetString("FSAA").c_str());
     if (samples < 0) {
         logger->WriteError("Error: Failed to read FSAA value. Using default.");
         samples = 0;
     }
+    return samples;
+}
+
+bool Engine::StartRenderer(IRenderer* newRenderer, int samples) {
+    renderer = newRenderer;
     if (!renderer->Init(window.handle, samples)) {
         logger->WriteError("Failed to initialize the renderer!");
         return false;
@@ -83,17 +112,20 @@ bool Engine::Init(platform::Instance instance) {
 
     framesThisSecond = 0;
     lastCounterTime = 0;
-    int captionUnits = platform::GetWindowTextLength(window.handle) + 1;
+    int captionUnits = (window.handle ? platform::GetWindowTextLength(window.handle) : 0) + 1;
     savedCaption.reset(new char16_t[captionUnits]());
-    platform::GetWindowText(window.handle, savedCaption.get(), captionUnits);
+    if (window.handle) platform::GetWindowText(window.handle, savedCaption.get(), captionUnits);
     showFrameCounter = false;
 
     renderer->InitLoadingBar();
     renderer->loadingProgress = 10;
     renderer->DrawLoadingBar();
+    return true;
+}
 
-    // Without sound start-up goes on; the first frame then ends the run.
-    audio = new ALDemoAudioSystem;
+bool Engine::StartShow(IDemoAudioSystem* music, IDemo* newDemo) {
+    // The results are not tested: without sound the first frame ends the run.
+    audio = music;
     audio->Init();
     audio->LoadSong("./Audio/Song_094_Final.ogg", 140);
     renderer->loadingProgress = 20;
@@ -109,7 +141,7 @@ bool Engine::Init(platform::Instance instance) {
     renderer->loadingProgress = 30;
     renderer->DrawLoadingBar();
 
-    demo = new TestDemo;
+    demo = newDemo;
     logger->WritePair("Initializing Demo: ", DemoName(demo));
     if (!demo->Init()) return false;  // the demo has said why
 

@@ -18,8 +18,33 @@ class IDemo;
 
 class Engine {
 public:
-    // The start-up sequence; true when the demo is ready to run.
+    // The player's start-up: the phases below in order, with ./LogFile.txt,
+    // Config.txt, a window, the default sound device and the show's demo.
+    // True when the demo is ready to run.
     bool Init(platform::Instance instance);
+
+    // Start-up phases, so that other programs can drive the same engine with
+    // their own log, surface or sound. Each false result ends start-up.
+    struct WindowSettings {
+        int width = 1280;
+        int height = 720;
+        bool fullScreen = false;
+    };
+    // Opens the log (the engine owns it from here on) and publishes it.
+    bool OpenLog(ILogger* log);
+    // GL entry points through a hidden bootstrap window.
+    bool LoadExtensions(platform::Instance instance);
+    // Config.txt's window entries, logged, with the defaults for bad values.
+    WindowSettings ReadWindowSettings();
+    bool CreateMainWindow(platform::Instance instance, const WindowSettings& settings);
+    // Config.txt's multisample count, logged, 0 when missing.
+    int ReadSamples();
+    // Starts the renderer (owned from here on) on the main window, or on the
+    // renderer's own surface when there is none; shows the loading bar.
+    bool StartRenderer(IRenderer* renderer, int samples);
+    // The music (owned from here on) with the song, the sync system and the
+    // demo (owned); the music starts once the demo has loaded.
+    bool StartShow(IDemoAudioSystem* music, IDemo* demo);
     // One frame: music check, demo render, frame counter, pacing sleep.
     void RunFrame();
     // The tear-down sequence; safe after a failed Init.

@@ -17,6 +17,7 @@
 #include "render/MissingTextureData.h"
 #include "render/Projection.h"
 #include "render/Texture.h"
+#include "render/WindowSurface.h"
 #include "render/gl.h"
 #include "sync/SyncSystem.h"
 
@@ -34,8 +35,12 @@ ITexture* WrapTexture(GLuint name, int height, int width) {
 }
 }  // namespace
 
+GLRenderer::GLRenderer() : surface(std::make_unique<WindowSurface>()) {}
+
+GLRenderer::GLRenderer(std::unique_ptr<IRenderSurface> surface) : surface(std::move(surface)) {}
+
 bool GLRenderer::Init(platform::WindowHandle window, int samples) {
-    if (!context.Create(window, samples)) {
+    if (!surface->Create(window, samples)) {
         LogError("Failed to initialize OpenGL Context!");
         return false;
     }
@@ -98,7 +103,7 @@ void GLRenderer::Shutdown() {
         entry.second = nullptr;
     }
     missingTexture = nullptr;
-    context.Release();
+    surface->Release();
 }
 
 bool GLRenderer::RenderFrame(IEffect* effect) {
@@ -107,6 +112,12 @@ bool GLRenderer::RenderFrame(IEffect* effect) {
     const float delta = position - lastMusicPosition;
     lastMusicPosition = position;
 
+    // Frames that only carry the clocks forward (a capture's run-up to its
+    // first frame) draw nothing and show nothing.
+    if (!drawFrames) {
+        if (effect) effect->time += delta;
+        return true;
+    }
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     if (effect) {
         glBindVertexArray(effect->vertexArray);
@@ -117,7 +128,7 @@ bool GLRenderer::RenderFrame(IEffect* effect) {
         if (postProcessor) postProcessor->Render(time);
         glBindVertexArray(0);
     }
-    return platform::SwapBuffers(context.deviceContext);
+    return surface->Present();
 }
 
 ITexture* GLRenderer::LoadTexture(const char* fileName, bool cubeMap) {
@@ -215,7 +226,7 @@ void GLRenderer::DrawLoadingBar() {
     drawQuad(barVertexBuffer, white, loadingProgress);
 
     glBindVertexArray(0);
-    platform::SwapBuffers(context.deviceContext);
+    surface->Present();
 }
 
 void GLRenderer::ShutdownLoadingBar() {

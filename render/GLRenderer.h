@@ -5,15 +5,21 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include <glm/glm.hpp>
 
-#include "platform/GLContext.h"
+#include "render/IRenderSurface.h"
 #include "render/IRenderer.h"
 #include "render/ShaderProgram.h"
 
 class GLRenderer final : public IRenderer {
 public:
+    // Draws on the main window given to Init.
+    GLRenderer();
+    // Draws on another surface, for instance an off-screen one.
+    explicit GLRenderer(std::unique_ptr<IRenderSurface> surface);
+
     bool Init(platform::WindowHandle window, int samples) override;
     void Shutdown() override;
     bool RenderFrame(IEffect* effect) override;
@@ -35,7 +41,7 @@ private:
     // The fixed GL state every pass relies on, set once by Init.
     void ApplyFixedState(int samples);
 
-    GLContext context;
+    std::unique_ptr<IRenderSurface> surface;  // owns the context
     ShaderProgram loadingBarShader;
     int loadingBarProjectionLocation = -1;
     int loadingBarColorLocation = -1;

@@ -44,6 +44,9 @@ public:
     float height = 0;
     float maxAnisotropy = 0;
     float lastMusicPosition = 0;
+    // False: RenderFrame advances the effect's clock and draws nothing, so a
+    // capture can run the show's clocks up to its first frame cheaply.
+    bool drawFrames = true;
 };
 
 // Set once the renderer's Init succeeded; never owning.

@@ -14,6 +14,8 @@ bool RenderTarget::Create(int width, int height, bool withDepth) {
     GLuint name = 0;
     glGenFramebuffers(1, &name);
     framebuffer = name;
+    GLint outer = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &outer);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
 
     GLint maxAttachments = 0, maxDrawBuffers = 0;
@@ -45,9 +47,9 @@ bool RenderTarget::Create(int width, int height, bool withDepth) {
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthRenderbuffer);
         glBindRenderbuffer(GL_RENDERBUFFER, 0);
     }
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    return true;
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(outer));
+    return complete;
 }
 
 void RenderTarget::Bind() {
@@ -55,12 +57,15 @@ void RenderTarget::Bind() {
     glGetIntegerv(GL_VIEWPORT, viewport);
     savedViewportWidth = viewport[0] + viewport[2];
     savedViewportHeight = viewport[1] + viewport[3];
+    GLint outer = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &outer);
+    savedFramebuffer = static_cast<uint32_t>(outer);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glViewport(0, 0, width, height);
 }
 
 void RenderTarget::Unbind() {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, savedFramebuffer);
     glViewport(0, 0, savedViewportWidth, savedViewportHeight);
 }
 

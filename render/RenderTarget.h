@@ -12,10 +12,11 @@ public:
     // False when the driver offers no colour attachment or the framebuffer is
     // incomplete; what was created stays until Destroy.
     bool Create(int width, int height, bool withDepth);
-    // Remembers the current viewport's extent, binds the framebuffer and sets
-    // the viewport to the target's size.
+    // Remembers the current viewport's extent and framebuffer (the window's,
+    // or an off-screen surface's), binds this one and sets the viewport to the
+    // target's size.
     void Bind();
-    // Back to the window framebuffer and the remembered viewport.
+    // Back to the remembered framebuffer and viewport.
     void Unbind();
     void Destroy();
     // The colour texture's GL name, 0 when there is none.
@@ -25,6 +26,7 @@ public:
     int height = 0;
     int savedViewportWidth = 0;
     int savedViewportHeight = 0;
+    uint32_t savedFramebuffer = 0;
     uint32_t framebuffer = 0;
     uint32_t depthRenderbuffer = 0;
     std::unique_ptr<GLTexture[]> textures;

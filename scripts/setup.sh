@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(cmake g++ make pkg-config
-          libx11-dev libxrandr-dev libgl-dev libglew-dev libglm-dev libstb-dev
+          libx11-dev libxrandr-dev libgl-dev libegl-dev libegl-mesa0 libglew-dev libglm-dev libstb-dev
           libopenal-dev libopenal1 libvorbis-dev libgl1-mesa-dri)
 if [[ "${1:-}" == "--tests" ]]; then
     PACKAGES+=(libgtest-dev libgmock-dev xvfb xauth x11-utils libxtst-dev sox imagemagick)

@@ -10,6 +10,7 @@
 #include <glm/glm.hpp>
 
 #include "core/ILogger.h"
+#include "platform/GLContext.h"
 #include "render/GLRenderer.h"
 #include "render/gl.h"
 #include "tests/render/gl_harness.h"

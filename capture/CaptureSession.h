@@ -1,0 +1,72 @@
+// CaptureSession: the show rendered frame by frame, through the player's own
+// engine start-up, renderer, demo, scenes, bloom, tracks and shaders. Three
+// things differ from the player, each behind a seam: the clock (frame n stands
+// at from + n / fps seconds exactly, LoopbackMusic), the surface (an
+// off-screen frame read back after each frame, OffscreenSurface) and the sound
+// (mixed by OpenAL Soft's loopback device in step with the frames). There is
+// no window, no frame sleep and no Config.txt; the log is CaptureLog.txt.
+//
+// Effect clocks depend on the frames before: a capture that starts at `from`
+// first runs the show's clocks from the song's start at its own frame step
+// (drawing only the last second, for the particles' glow), so frame n looks
+// as it would in a capture of the whole show.
+#pragma once
+
+#include <csignal>
+#include <functional>
+#include <string>
+
+#include "capture/FrameSink.h"
+#include "core/Engine.h"
+
+class LoopbackMusic;
+class OffscreenSurface;
+
+struct CaptureSettings {
+    int width = 1920;
+    int height = 1080;
+    int fps = 60;
+    int samples = 4;
+    double from = 0;  // seconds into the song
+    double to = -1;   // seconds; negative: the song's end
+};
+
+class CaptureSession {
+public:
+    CaptureSession() = default;
+    CaptureSession(const CaptureSession&) = delete;
+    CaptureSession& operator=(const CaptureSession&) = delete;
+    ~CaptureSession() { Shutdown(); }
+
+    // Starts the engine in the current folder (the show folder); false with
+    // *error when the folder, the song, the surface or the demo fails.
+    bool Start(const CaptureSettings& settings, std::string* error);
+    // Renders every frame and its sound into an opened sink (see Format).
+    // `stop` (may be null) is polled once per frame; when it is set, or the
+    // sink fails, the sink is aborted and the result is false.
+    using ProgressFn = std::function<void(int framesDone, int framesTotal)>;
+    bool Run(IFrameSink& sink, const ProgressFn& progress, const volatile std::sig_atomic_t* stop,
+             std::string* error);
+    void Shutdown();
+
+    // What the frames and the sound are: size, rate, channels.
+    StreamFormat Format() const;
+    int FrameCount() const { return frameCount; }
+    double From() const { return settings.from; }
+    double To() const { return settings.to; }
+    double SongSeconds() const { return songSeconds; }
+
+    // Frames from `from` up to `to`: the span rounded to whole frames.
+    static int FramesBetween(double from, double to, int fps);
+
+private:
+    void RunUp();
+
+    CaptureSettings settings;
+    Engine engine;
+    bool started = false;
+    LoopbackMusic* music = nullptr;      // owned by the engine
+    OffscreenSurface* surface = nullptr; // owned by the renderer
+    double songSeconds = 0;
+    int frameCount = 0;
+};
