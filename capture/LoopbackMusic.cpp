@@ -19,9 +19,14 @@ bool LoopbackMusic::Init() {
     if (alcIsExtensionPresent(nullptr, "ALC_SOFT_loopback"))
         gOpenLoopback = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(
             alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
-    const ALCint format[7] = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT, ALC_SHORT_SOFT,
-                              ALC_FREQUENCY, sampleRate, 0};
-    for (int i = 0; i < 7; ++i) outputFormat[i] = format[i];
+    // Float output and no output limiter: the mixer then neither dithers nor
+    // delays (the limiter's look-ahead) nor bends the loudest samples, so the
+    // song's 16-bit samples come back as they are.
+    const ALCint format[] = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT, ALC_FLOAT_SOFT,
+                             ALC_FREQUENCY, sampleRate, ALC_HRTF_SOFT, ALC_FALSE,
+                             ALC_OUTPUT_LIMITER_SOFT, ALC_FALSE, 0};
+    static_assert(sizeof format == sizeof outputFormat, "attribute list size");
+    for (size_t i = 0; i < sizeof format / sizeof format[0]; ++i) outputFormat[i] = format[i];
     music.audioDevice.openDevice = OpenLoopback;
     music.audioDevice.contextAttributes = outputFormat;
     if (!music.Init()) return false;
@@ -51,10 +56,12 @@ void LoopbackMusic::SeekSound(double seconds) {
 
 void LoopbackMusic::RenderSound(int16_t* out, int frames) {
     if (frames <= 0) return;
-    if (renderSamples && music.audioDevice.device) {
-        renderSamples(music.audioDevice.device, out, frames);
-    } else {
-        for (int i = 0; i < frames * kChannels; ++i) out[i] = 0;
+    const size_t count = static_cast<size_t>(frames) * kChannels;
+    mixed.assign(count, 0.0f);
+    if (renderSamples && music.audioDevice.device) renderSamples(music.audioDevice.device, mixed.data(), frames);
+    for (size_t i = 0; i < count; ++i) {
+        const long sample = std::lrint(mixed[i] * 32768.0f);
+        out[i] = static_cast<int16_t>(sample > 32767 ? 32767 : sample < -32768 ? -32768 : sample);
     }
 }
 

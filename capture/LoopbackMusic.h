@@ -8,13 +8,15 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "audio/ALDemoAudioSystem.h"
 #include "audio/IDemoAudioSystem.h"
 
 class LoopbackMusic final : public IDemoAudioSystem {
 public:
-    // The loopback device renders interleaved 16-bit stereo at `sampleRate`.
+    // The loopback device mixes stereo at `sampleRate`; the sound comes out as
+    // interleaved 16-bit samples.
     explicit LoopbackMusic(int sampleRate) : sampleRate(sampleRate) {}
 
     // Opens the loopback device; "Failed To Open Audio Device!" when OpenAL
@@ -48,9 +50,10 @@ public:
 
 private:
     int sampleRate;
-    ALCint outputFormat[7] = {};  // the loopback context's attributes
+    ALCint outputFormat[11] = {};  // the loopback context's attributes
     void (*renderSamples)(ALCdevice*, ALCvoid*, ALCsizei) = nullptr;
     float beatsPerMinute = 0;
     float position = 0;
+    std::vector<float> mixed;  // one frame's sound as the mixer gives it
     ALDemoAudioSystem music;
 };
