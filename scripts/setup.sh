@@ -14,8 +14,6 @@ if [[ "${1:-}" == "--tests" ]]; then
     BUILD_TESTS=ON
 else
     BUILD_TESTS=OFF
-    # Without a display the show plays inside a virtual X server.
-    if [[ -z "${DISPLAY:-}" ]]; then PACKAGES+=(xvfb xauth); fi
 fi
 
 missing=()

@@ -1,5 +1,7 @@
 #include "tests/support/player_run.h"
 
+#include "tests/support/program_run.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -26,24 +28,6 @@ void AppendUtf8(std::string& out, uint32_t cp) {
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
-}
-
-// Waits for the child, killing it once the deadline passes.
-int WaitForExit(pid_t pid, std::chrono::steady_clock::time_point deadline, bool* timedOut) {
-    int status = 0;
-    for (;;) {
-        pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) break;
-        if (std::chrono::steady_clock::now() > deadline) {
-            *timedOut = true;
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
 
 }  // namespace

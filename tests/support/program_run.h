@@ -1,0 +1,29 @@
+// Runs a program of the build (a tool, tessel-capture) in a folder with a
+// changed environment, to its end or a deadline, and keeps what it printed.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ProgramResult {
+    bool started = false;
+    bool timedOut = false;
+    int exitCode = -1;  // 128 + signal when it was killed
+    std::string out;
+    std::string err;
+};
+
+// Runs `program` with `args` in `folder`. Each environment entry is set, or
+// unset when it holds no value.
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& folder,
+                         const std::map<std::string, std::optional<std::string>>& environment = {},
+                         int timeoutSeconds = 300);
+
+// Waits for the child, killing it once the deadline passes; its exit code.
+int WaitForExit(pid_t pid, std::chrono::steady_clock::time_point deadline, bool* timedOut);
