@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "capture/CaptureLogger.h"
 #include "capture/LoopbackMusic.h"
 #include "capture/OffscreenSurface.h"
+#include "core/TextLogger.h"
 #include "demo/TestDemo.h"
 #include "render/GLRenderer.h"
 
@@ -65,7 +65,7 @@ bool CaptureSession::Start(const CaptureSettings& wanted, std::string* error) {
 
     started = true;
     engine.sleeper = NoSleep;
-    engine.OpenLog(new CaptureLogger);
+    engine.OpenLog(new TextLogger("CaptureLog.txt", "tessel-capture"));
     auto offscreen = std::make_unique<OffscreenSurface>(settings.width, settings.height);
     surface = offscreen.get();
     if (!engine.StartRenderer(new GLRenderer(std::move(offscreen)), settings.samples)) {

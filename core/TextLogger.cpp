@@ -1,35 +1,34 @@
-// The capture's UTF-8 log file, with its errors echoed to standard error.
-#include "capture/CaptureLogger.h"
+// A UTF-8 log file whose errors are echoed to standard error.
+#include "core/TextLogger.h"
 
 #include <ctime>
 
 #include "platform/platform.h"
 
-bool CaptureLogger::Open() {
+bool TextLogger::Open() {
     file = std::fopen(path.c_str(), "w");
-    // Without a log file the capture still runs; errors still reach stderr.
     return true;
 }
 
-void CaptureLogger::Close() {
+void TextLogger::Close() {
     if (file) std::fclose(file);
     file = nullptr;
 }
 
-void CaptureLogger::Write(const std::string& line) {
+void TextLogger::Write(const std::string& line) {
     if (!file) return;
     std::fputs(line.c_str(), file);
     std::fputc('\n', file);
     std::fflush(file);
 }
 
-void CaptureLogger::WritePair(const char* first, const char* second) {
+void TextLogger::WritePair(const char* first, const char* second) {
     Write(std::string(first ? first : "") + (second ? second : ""));
 }
 
-void CaptureLogger::WriteLine(const char* text) { Write(text ? text : ""); }
+void TextLogger::WriteLine(const char* text) { Write(text ? text : ""); }
 
-void CaptureLogger::WriteTimestamp() {
+void TextLogger::WriteTimestamp() {
     int64_t now = static_cast<int64_t>(std::time(nullptr));
     char16_t wide[26] = {};
     if (!platform::FormatAsctime(&now, wide)) return;
@@ -38,15 +37,15 @@ void CaptureLogger::WriteTimestamp() {
     Write(text);
 }
 
-void CaptureLogger::WriteDebug(const char* text) { Write(std::string("DEBUG: ") + (text ? text : "")); }
+void TextLogger::WriteDebug(const char* text) { Write(std::string("DEBUG: ") + (text ? text : "")); }
 
-void CaptureLogger::WriteError(const char* text) {
+void TextLogger::WriteError(const char* text) {
     const std::string line = std::string("ERROR: ") + (text ? text : "");
     Write(line);
-    std::fprintf(stderr, "tessel-capture: %s\n", line.c_str());
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), line.c_str());
 }
 
-void CaptureLogger::WriteWide(const char16_t* text) {
+void TextLogger::WriteWide(const char16_t* text) {
     std::string line;
     for (const char16_t* at = text; at && *at; ++at) line += *at < 0x80 ? static_cast<char>(*at) : '?';
     Write(line);

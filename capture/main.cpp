@@ -1,0 +1,75 @@
+// tessel-capture: renders the show frame by frame, off-screen and with no
+// display needed, into an MP4 (H.264 + AAC) or a folder of PNG pictures.
+// Run from the show folder, like the player. Exit status 0 only when the
+// output is complete; a failed or interrupted capture leaves no file under
+// the output's name.
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "capture/CaptureOptions.h"
+#include "capture/CaptureSession.h"
+#include "capture/Mp4Sink.h"
+#include "capture/PngFrameSink.h"
+#include "capture/Progress.h"
+
+namespace {
+
+volatile std::sig_atomic_t gStop = 0;
+
+void RequestStop(int) { gStop = 1; }
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "tessel-capture: %s\n", message.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CaptureOptions options;
+    std::string error;
+    if (!ParseCaptureOptions(argc, argv, &options, &error))
+        return Fail(error + " (see tessel-capture --help)");
+    if (options.help) {
+        std::fputs(CaptureUsage("tessel-capture").c_str(), stdout);
+        return 0;
+    }
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+    std::signal(SIGHUP, RequestStop);
+
+    CaptureSettings settings;
+    settings.width = options.width;
+    settings.height = options.height;
+    settings.fps = options.fps;
+    settings.samples = options.samples;
+    settings.from = options.fromSeconds;
+    settings.to = options.toSeconds ? *options.toSeconds : -1;
+
+    CaptureSession session;
+    if (!session.Start(settings, &error)) return Fail(error);
+
+    std::unique_ptr<IFrameSink> sink;
+    std::string output;
+    if (!options.framesDir.empty()) {
+        sink = std::make_unique<PngFrameSink>(options.framesDir);
+        output = options.framesDir;
+    } else {
+        sink = std::make_unique<Mp4Sink>(options.out);
+        output = options.out;
+    }
+    if (!sink->Open(session.Format(), &error)) return Fail(error);
+
+    Progress progress(session.FrameCount(), settings.fps);
+    const bool done = session.Run(
+        *sink, [&](int framesDone, int) { progress.Update(framesDone); }, &gStop, &error);
+    session.Shutdown();
+    if (!done) {
+        progress.Abandon();
+        return Fail(error);
+    }
+    progress.Finish(output);
+    return 0;
+}
