@@ -1,5 +1,6 @@
-// IFrameSink: where a capture's pictures and sound go (a video file, a folder
-// of pictures). Output appears under its final name only once Finish succeeds.
+// Where captured frames go: the picture of each frame and the sound that
+// belongs to it, written in order, finished into a file (or files) that only
+// appear under their final names once complete.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 
 struct StreamFormat {
     int width = 0, height = 0, fps = 0;
+    // No sound when either is 0.
     int sampleRate = 0;
     int channels = 0;
 };

@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(cmake g++ make pkg-config
           libx11-dev libxrandr-dev libgl-dev libegl-dev libegl-mesa0 libglew-dev libglm-dev libstb-dev
-          libopenal-dev libopenal1 libvorbis-dev libgl1-mesa-dri)
+          libopenal-dev libopenal1 libvorbis-dev libgl1-mesa-dri
+          libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev)
 if [[ "${1:-}" == "--tests" ]]; then
     PACKAGES+=(libgtest-dev libgmock-dev xvfb xauth x11-utils libxtst-dev sox imagemagick)
     BUILD_TESTS=ON

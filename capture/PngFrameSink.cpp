@@ -1,0 +1,130 @@
+// One PNG per captured frame, compressed with stb_image_write (its code comes
+// from Debian's libstb, so no file here defines the implementation).
+#include "capture/PngFrameSink.h"
+
+#include <stb_image_write.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "capture/OutputFile.h"
+#include "capture/SinkWorker.h"
+
+PngFrameSink::PngFrameSink(std::string folder, int queuedFrames)
+    : folder(std::move(folder)), queuedFrames(queuedFrames) {}
+
+PngFrameSink::~PngFrameSink() { Abort(); }
+
+std::string PngFrameSink::FrameName(long long index) {
+    char name[40];
+    std::snprintf(name, sizeof name, "frame_%06lld.png", index);
+    return name;
+}
+
+bool PngFrameSink::Open(const StreamFormat& wanted, std::string* error) {
+    Abort();
+    if (wanted.width <= 0 || wanted.height <= 0) {
+        *error = "the frames need a positive width and height, not " + std::to_string(wanted.width) + " x " +
+                 std::to_string(wanted.height);
+        return false;
+    }
+    format = wanted;
+    std::error_code failure;
+    createdFolder = std::filesystem::create_directories(folder, failure);
+    if (failure || !std::filesystem::is_directory(folder, failure)) {
+        *error = "cannot make the folder '" + folder + "'" + (failure ? ": " + failure.message() : "");
+        return false;
+    }
+    // Find out now, not at the first frame, whether the folder takes files.
+    std::string probe;
+    if (!CreateTemporaryBeside((std::filesystem::path(folder) / FrameName(0)).string(), &probe, error)) {
+        Abort();
+        return false;
+    }
+    RemoveIfPresent(probe);
+    worker = std::make_unique<SinkWorker>(static_cast<size_t>(queuedFrames));
+    framesPosted = 0;
+    framesWritten = 0;
+    open = true;
+    return true;
+}
+
+bool PngFrameSink::WritePicture(const uint8_t* rgba, long long index, std::string* error) {
+    const size_t width = static_cast<size_t>(format.width);
+    const size_t height = static_cast<size_t>(format.height);
+    std::vector<uint8_t> rgb(width * height * 3);
+    for (size_t row = 0; row < height; ++row) {
+        const uint8_t* source = rgba + (height - 1 - row) * width * 4;
+        uint8_t* target = rgb.data() + row * width * 3;
+        for (size_t x = 0; x < width; ++x) {
+            std::memcpy(target + x * 3, source + x * 4, 3);
+        }
+    }
+    const std::string path = (std::filesystem::path(folder) / FrameName(index)).string();
+    std::string temporary;
+    if (!CreateTemporaryBeside(path, &temporary, error)) return false;
+    if (!stbi_write_png(temporary.c_str(), format.width, format.height, 3, rgb.data(),
+                        static_cast<int>(width * 3))) {
+        RemoveIfPresent(temporary);
+        *error = "cannot write '" + path + "'";
+        return false;
+    }
+    if (!MoveIntoPlace(temporary, path, error)) return false;
+    ++framesWritten;
+    return true;
+}
+
+bool PngFrameSink::WriteVideo(const uint8_t* rgba) {
+    if (!open) return false;
+    FrameBufferPool::Buffer copy = buffers.Take(static_cast<size_t>(format.width) * format.height * 4);
+    std::memcpy(copy->data(), rgba, copy->size());
+    const long long index = framesPosted;
+    const bool posted = worker->Post([this, copy, index](std::string* error) {
+        const bool ok = WritePicture(copy->data(), index, error);
+        buffers.Give(copy);
+        return ok;
+    });
+    if (posted) ++framesPosted;
+    return posted;
+}
+
+bool PngFrameSink::WriteAudio(const int16_t*, int frames) { return open && frames >= 0; }
+
+bool PngFrameSink::Finish(std::string* error) {
+    if (!open) {
+        *error = "the frame folder is not open";
+        return false;
+    }
+    bool ok = worker->Drain(error);
+    if (ok && framesPosted == 0) {
+        *error = "no frames were written";
+        ok = false;
+    }
+    if (!ok) {
+        Abort();
+        return false;
+    }
+    worker.reset();
+    createdFolder = false;
+    open = false;
+    return true;
+}
+
+void PngFrameSink::Abort() {
+    if (worker) {
+        worker->Stop();
+        worker.reset();
+        for (long long index = 0; index < framesWritten; ++index) {
+            RemoveIfPresent((std::filesystem::path(folder) / FrameName(index)).string());
+        }
+        framesWritten = 0;
+    }
+    if (createdFolder) {
+        std::error_code ignored;
+        if (std::filesystem::is_empty(folder, ignored)) std::filesystem::remove(folder, ignored);
+        createdFolder = false;
+    }
+    open = false;
+}

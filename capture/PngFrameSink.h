@@ -1,0 +1,49 @@
+// Captured frames as a folder of pictures: DIR/frame_000000.png, ... as
+// 8-bit RGB (the alpha channel is dropped, so every frame is opaque), rows
+// top-down. Each picture is compressed on a worker thread, written under a
+// temporary name and renamed when complete. The sound is ignored. Abort
+// removes the frames this sink wrote (and the folder when it made it and it
+// is left empty).
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "capture/FrameBufferPool.h"
+#include "capture/FrameSink.h"
+
+class SinkWorker;
+
+class PngFrameSink : public IFrameSink {
+public:
+    explicit PngFrameSink(std::string folder, int queuedFrames = 4);
+    // Aborts when not finished.
+    ~PngFrameSink() override;
+    PngFrameSink(const PngFrameSink&) = delete;
+    PngFrameSink& operator=(const PngFrameSink&) = delete;
+
+    // Creates the folder when missing.
+    bool Open(const StreamFormat& format, std::string* error) override;
+    bool WriteVideo(const uint8_t* rgba) override;
+    bool WriteAudio(const int16_t* samples, int frames) override;
+    bool Finish(std::string* error) override;
+    void Abort() override;
+
+    // "frame_000042.png" for 42.
+    static std::string FrameName(long long index);
+
+private:
+    // Writes one picture as DIR/FrameName(index); false with *error set.
+    bool WritePicture(const uint8_t* rgba, long long index, std::string* error);
+
+    const std::string folder;
+    const int queuedFrames;
+    StreamFormat format;
+    std::unique_ptr<SinkWorker> worker;
+    FrameBufferPool buffers;
+    long long framesPosted = 0;
+    std::atomic<long long> framesWritten{0};
+    bool createdFolder = false;
+    bool open = false;
+};
