@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "capture/CaptureOptions.h"
 #include "capture/LoopbackMusic.h"
 #include "capture/OffscreenSurface.h"
 #include "core/TextLogger.h"
@@ -42,11 +43,6 @@ int SongRate(const char* path) {
 void NoSleep(uint32_t) {}
 
 }  // namespace
-
-int CaptureSession::FramesBetween(double from, double to, int fps) {
-    if (fps <= 0 || !(to > from)) return 0;
-    return static_cast<int>(std::llround((to - from) * fps));
-}
 
 bool CaptureSession::Start(const CaptureSettings& wanted, std::string* error) {
     settings = wanted;
@@ -91,7 +87,7 @@ bool CaptureSession::Start(const CaptureSettings& wanted, std::string* error) {
                  std::to_string(settings.to) + " s)";
         return false;
     }
-    frameCount = FramesBetween(settings.from, settings.to, settings.fps);
+    frameCount = static_cast<int>(::FrameCount(settings.from, settings.to, settings.fps));
     if (frameCount < 1) {
         *error = "the span from --from to --to holds no frame at this frame rate";
         return false;
@@ -132,10 +128,11 @@ bool CaptureSession::Run(IFrameSink& sink, const ProgressFn& progress, const vol
     music->SeekSound(settings.from);
 
     bool pictureRefused = false;
-    surface->SetConsumer([&](const uint8_t* rgba) {
-        if (!sink.WriteVideo(rgba)) pictureRefused = true;
-        return !pictureRefused;
-    });
+    if (settings.readBack)
+        surface->SetConsumer([&](const uint8_t* rgba) {
+            if (!sink.WriteVideo(rgba)) pictureRefused = true;
+            return !pictureRefused;
+        });
     const int rate = music->SampleRate();
     std::vector<int16_t> sound;
     long long samplesDone = 0;

@@ -29,6 +29,9 @@ struct CaptureSettings {
     int samples = 4;
     double from = 0;  // seconds into the song
     double to = -1;   // seconds; negative: the song's end
+    // False: frames are drawn but not read back and the sink gets no
+    // pictures, to measure what the read-back costs.
+    bool readBack = true;
 };
 
 class CaptureSession {
@@ -55,9 +58,6 @@ public:
     double From() const { return settings.from; }
     double To() const { return settings.to; }
     double SongSeconds() const { return songSeconds; }
-
-    // Frames from `from` up to `to`: the span rounded to whole frames.
-    static int FramesBetween(double from, double to, int fps);
 
 private:
     void RunUp();

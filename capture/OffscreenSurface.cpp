@@ -73,7 +73,11 @@ void OffscreenSurface::SetConsumer(FrameConsumer newConsumer) {
 
 bool OffscreenSurface::Present() {
     if (!created) return false;
-    if (!consumer) return true;
+    // Unread frames are still finished, so that each frame costs its drawing.
+    if (!consumer) {
+        glFinish();
+        return true;
+    }
     if (resolveFramebuffer) {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, drawFramebuffer);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFramebuffer);

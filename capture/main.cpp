@@ -5,6 +5,7 @@
 // the output's name.
 #include <csignal>
 #include <cstdio>
+#include <iostream>
 #include <memory>
 #include <string>
 
@@ -62,14 +63,20 @@ int main(int argc, char** argv) {
     }
     if (!sink->Open(session.Format(), &error)) return Fail(error);
 
-    Progress progress(session.FrameCount(), settings.fps);
+    Progress progress(session.FrameCount(), settings.fps, std::cerr, Progress::StderrIsTerminal());
+    long long framesDone = 0;
     const bool done = session.Run(
-        *sink, [&](int framesDone, int) { progress.Update(framesDone); }, &gStop, &error);
+        *sink,
+        [&](int frames, int) {
+            framesDone = frames;
+            progress.Update(frames);
+        },
+        &gStop, &error);
     session.Shutdown();
     if (!done) {
-        progress.Abandon();
+        std::cerr << '\n';
         return Fail(error);
     }
-    progress.Finish(output);
+    progress.Finish(framesDone, output);
     return 0;
 }

@@ -30,7 +30,7 @@ int WaitForExit(pid_t pid, std::chrono::steady_clock::time_point deadline, bool*
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& folder,
                          const std::map<std::string, std::optional<std::string>>& environment,
-                         int timeoutSeconds) {
+                         int timeoutSeconds, const WhileRunning& whileRunning) {
     ProgramResult result;
     char outTemplate[] = "/tmp/tessel-run-out-XXXXXX";
     char errTemplate[] = "/tmp/tessel-run-err-XXXXXX";
@@ -60,6 +60,7 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     close(errFile);
     if (pid > 0) {
         result.started = true;
+        if (whileRunning) whileRunning(pid, errTemplate);
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
         result.exitCode = WaitForExit(pid, deadline, &result.timedOut);
     }

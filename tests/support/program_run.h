@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -18,12 +19,16 @@ struct ProgramResult {
     std::string err;
 };
 
+// Called while the program runs, with its process and the file its standard
+// error goes to (for instance to wait for a line, then send a signal).
+using WhileRunning = std::function<void(pid_t program, const std::string& errPath)>;
+
 // Runs `program` with `args` in `folder`. Each environment entry is set, or
 // unset when it holds no value.
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& folder,
                          const std::map<std::string, std::optional<std::string>>& environment = {},
-                         int timeoutSeconds = 300);
+                         int timeoutSeconds = 300, const WhileRunning& whileRunning = nullptr);
 
 // Waits for the child, killing it once the deadline passes; its exit code.
 int WaitForExit(pid_t pid, std::chrono::steady_clock::time_point deadline, bool* timedOut);

@@ -1,0 +1,127 @@
+// Benchmark: tessel-capture's output frames per second at 1280 x 720 and
+// 1920 x 1080 over one second of the drop (particles, floor, bloom), split
+// into drawing, read-back and encoding, with each run's peak memory. Each
+// run is a child process started in the show folder, so its peak is its own.
+// Run from anywhere: the show folder is the build's.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "capture/CaptureSession.h"
+#include "capture/Mp4Sink.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+enum class Stage { Draw, ReadBack, Encode };
+
+// Takes the pictures and the sound and keeps nothing.
+class DiscardingSink final : public IFrameSink {
+public:
+    bool Open(const StreamFormat&, std::string*) override { return true; }
+    bool WriteVideo(const uint8_t*) override { return true; }
+    bool WriteAudio(const int16_t*, int) override { return true; }
+    bool Finish(std::string*) override { return true; }
+    void Abort() override {}
+};
+
+// Child: one capture of `frames` frames; prints seconds per frame.
+int RunChild(int width, int height, Stage stage, int frames) {
+    CaptureSettings settings;
+    settings.width = width;
+    settings.height = height;
+    settings.fps = 60;
+    settings.from = 80 * 60.0 / 140.0;  // the drop
+    settings.to = settings.from + double(frames) / settings.fps;
+    settings.readBack = stage != Stage::Draw;
+    CaptureSession session;
+    std::string error;
+    if (!session.Start(settings, &error)) {
+        std::fprintf(stderr, "capture_bench: %s\n", error.c_str());
+        return 1;
+    }
+    const std::string out = "/tmp/tessel-capture-bench-" + std::to_string(getpid()) + ".mp4";
+    DiscardingSink discard;
+    Mp4Sink mp4(out);
+    IFrameSink& sink = stage == Stage::Encode ? static_cast<IFrameSink&>(mp4) : discard;
+    if (!sink.Open(session.Format(), &error)) {
+        std::fprintf(stderr, "capture_bench: %s\n", error.c_str());
+        return 1;
+    }
+    // Timed from the first frame's end to the last one's, past the run-up;
+    // the encoder's drain at the end is counted.
+    Clock::time_point first;
+    session.Run(sink, [&](int done, int) { if (done == 1) first = Clock::now(); }, nullptr, &error);
+    const double seconds = std::chrono::duration<double>(Clock::now() - first).count();
+    session.Shutdown();
+    std::remove(out.c_str());
+    std::printf("%.6f\n", seconds / (frames - 1));
+    return 0;
+}
+
+struct Measure {
+    double secondsPerFrame = 0;
+    long peakKilobytes = 0;
+};
+
+Measure RunInChild(const char* self, int width, int height, Stage stage, int frames) {
+    int pipeFds[2];
+    Measure measure;
+    if (pipe(pipeFds) != 0) return measure;
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipeFds[1], 1);
+        close(pipeFds[0]);
+        const std::string args[] = {std::to_string(width), std::to_string(height),
+                                    std::to_string(static_cast<int>(stage)), std::to_string(frames)};
+        execl(self, self, "--child", args[0].c_str(), args[1].c_str(), args[2].c_str(), args[3].c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    char text[64] = {};
+    ssize_t got = read(pipeFds[0], text, sizeof text - 1);
+    close(pipeFds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    if (got > 0) measure.secondsPerFrame = std::atof(text);
+    measure.peakKilobytes = usage.ru_maxrss;
+    return measure;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 6 && std::string(argv[1]) == "--child")
+        return RunChild(std::atoi(argv[2]), std::atoi(argv[3]), static_cast<Stage>(std::atoi(argv[4])),
+                        std::atoi(argv[5]));
+    if (chdir(TESSEL_SHOW_DIR) != 0) {
+        std::fprintf(stderr, "capture_bench: no show folder %s\n", TESSEL_SHOW_DIR);
+        return 1;
+    }
+    const int frames = argc > 1 ? std::atoi(argv[1]) : 60;
+    std::printf("tessel-capture, %d frames of the drop at 60 fps, 4 samples\n\n", frames);
+    std::printf("| size        | draw ms | read-back ms | encode ms | output fps | read-back + encode | peak MB |\n");
+    std::printf("|-------------|--------:|-------------:|----------:|-----------:|-------------------:|--------:|\n");
+    const int sizes[][2] = {{1280, 720}, {1920, 1080}};
+    for (const auto& size : sizes) {
+        const Measure draw = RunInChild(argv[0], size[0], size[1], Stage::Draw, frames);
+        const Measure read = RunInChild(argv[0], size[0], size[1], Stage::ReadBack, frames);
+        const Measure encode = RunInChild(argv[0], size[0], size[1], Stage::Encode, frames);
+        const double drawMs = draw.secondsPerFrame * 1000;
+        const double readMs = (read.secondsPerFrame - draw.secondsPerFrame) * 1000;
+        const double encodeMs = (encode.secondsPerFrame - read.secondsPerFrame) * 1000;
+        std::printf("| %4d x %-4d | %7.1f | %12.1f | %9.1f | %10.1f | %17.0f %% | %7.0f |\n", size[0], size[1],
+                    drawMs, readMs, encodeMs, encode.secondsPerFrame > 0 ? 1.0 / encode.secondsPerFrame : 0.0,
+                    draw.secondsPerFrame > 0 ? 100 * (encode.secondsPerFrame / draw.secondsPerFrame - 1) : 0.0,
+                    encode.peakKilobytes / 1024.0);
+    }
+    return 0;
+}
