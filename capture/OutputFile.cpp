@@ -1,6 +1,7 @@
 // Temporary output files and their move to the final name.
 #include "capture/OutputFile.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,6 +29,10 @@ bool CreateTemporaryBeside(const std::string& finalPath, std::string* temporaryP
         *error = "cannot create a file in '" + where + "': " + std::strerror(errno);
         return false;
     }
+    // mkstemp makes the file private; the output gets the usual permissions.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
     close(fd);
     *temporaryPath = name.data();
     return true;
