@@ -16,6 +16,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <numeric>
@@ -333,7 +334,8 @@ bool Mp4Sink::Open(const StreamFormat& wanted, std::string* error) {
         Abort();
         return false;
     }
-    worker = std::make_unique<SinkWorker>(static_cast<size_t>(settings.queuedFrames));
+    // Each frame is a picture job and a sound job.
+    worker = std::make_unique<SinkWorker>(2 * static_cast<size_t>(std::max(1, settings.queuedFrames)));
     videoFrames = 0;
     audioFramesQueued = 0;
     open = true;
