@@ -19,12 +19,6 @@ namespace {
 
 constexpr int kWidth = 160, kHeight = 90, kFps = 30, kRate = 48000, kChannels = 2;
 
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    return names;
-}
-
 // Encodes `frames` gradient pictures with `soundFrames` sample frames of the sweep
 // spread over them (the rest after the last picture); the error text, empty on success.
 std::string Encode(const std::string& path, int frames, int soundFrames, int channels = kChannels) {
@@ -68,7 +62,7 @@ std::string* Mp4SinkOutput::encodeError = nullptr;
 DecodedMedia* Mp4SinkOutput::media = nullptr;
 
 TEST_F(Mp4SinkOutput, OneH264AndOneAacStreamUnderTheFinalNameOnly) {
-    EXPECT_EQ(FilesIn(scratch->path()), std::vector<std::string>{"show.mp4"});
+    EXPECT_EQ(FileNamesIn(scratch->path()), std::vector<std::string>{"show.mp4"});
     EXPECT_EQ(media->videoStreams, 1);
     EXPECT_EQ(media->audioStreams, 1);
     EXPECT_EQ(media->videoCodec, "h264");
@@ -203,7 +197,7 @@ TEST(Mp4Sink, DroppedEncodesLeaveNoFile) {
         EXPECT_EQ(std::filesystem::path(sink.TemporaryPath()).parent_path(), scratch.path());
         for (int i = 0; i < 10; ++i) ASSERT_TRUE(sink.WriteVideo(GradientFrame(kWidth, kHeight, i).data()));
         sink.Abort();
-        EXPECT_TRUE(FilesIn(scratch.path()).empty());
+        EXPECT_TRUE(FileNamesIn(scratch.path()).empty());
         sink.Abort();
         EXPECT_FALSE(sink.WriteVideo(GradientFrame(kWidth, kHeight, 0).data()));
     }
@@ -212,14 +206,14 @@ TEST(Mp4Sink, DroppedEncodesLeaveNoFile) {
         ASSERT_TRUE(sink.Open({kWidth, kHeight, kFps, kRate, kChannels}, &error)) << error;
         for (int i = 0; i < 10; ++i) ASSERT_TRUE(sink.WriteVideo(GradientFrame(kWidth, kHeight, i).data()));
     }
-    EXPECT_TRUE(FilesIn(scratch.path()).empty()) << "destroyed unfinished";
+    EXPECT_TRUE(FileNamesIn(scratch.path()).empty()) << "destroyed unfinished";
     {
         Mp4Sink sink(path);
         ASSERT_TRUE(sink.Open({kWidth, kHeight, kFps, kRate, kChannels}, &error)) << error;
         EXPECT_FALSE(sink.Finish(&error));
         EXPECT_EQ(error, "no frames were written");
     }
-    EXPECT_TRUE(FilesIn(scratch.path()).empty());
+    EXPECT_TRUE(FileNamesIn(scratch.path()).empty());
 }
 
 TEST(Mp4Sink, UnwritableOutputsGiveAClearError) {
