@@ -33,9 +33,10 @@ std::string AvError(const char* what, int code) {
     return std::string(what) + ": " + text;
 }
 
-// Sample frames of sound that belong with the first `pictures` frames.
+// Sample frames of sound that belong with the first `pictures` frames,
+// rounded down so the sound never outlasts the pictures.
 int64_t SoundFor(long long pictures, int sampleRate, int fps) {
-    return (static_cast<int64_t>(pictures) * sampleRate + fps / 2) / fps;
+    return static_cast<int64_t>(pictures) * sampleRate / fps;
 }
 
 }  // namespace
