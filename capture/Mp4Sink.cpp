@@ -16,6 +16,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <numeric>
@@ -32,9 +33,10 @@ std::string AvError(const char* what, int code) {
     return std::string(what) + ": " + text;
 }
 
-// Sample frames of sound that belong with the first `pictures` frames.
+// Sample frames of sound that belong with the first `pictures` frames,
+// rounded down so the sound never outlasts the pictures.
 int64_t SoundFor(long long pictures, int sampleRate, int fps) {
-    return (static_cast<int64_t>(pictures) * sampleRate + fps / 2) / fps;
+    return static_cast<int64_t>(pictures) * sampleRate / fps;
 }
 
 }  // namespace
@@ -333,7 +335,8 @@ bool Mp4Sink::Open(const StreamFormat& wanted, std::string* error) {
         Abort();
         return false;
     }
-    worker = std::make_unique<SinkWorker>(static_cast<size_t>(settings.queuedFrames));
+    // Each frame is a picture job and a sound job.
+    worker = std::make_unique<SinkWorker>(2 * static_cast<size_t>(std::max(1, settings.queuedFrames)));
     videoFrames = 0;
     audioFramesQueued = 0;
     open = true;

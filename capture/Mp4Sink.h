@@ -5,8 +5,8 @@
 // rather than taken from the machine.
 //
 // Timing: video time base 1/fps, frame n at n/fps; the sound is cut or padded
-// with silence to exactly frames*sampleRate/fps sample frames (rounded), so
-// both streams and the file last frames/fps. The AAC priming delay is left to
+// with silence to exactly frames*sampleRate/fps sample frames (rounded
+// down), so the file lasts frames/fps and the sound ends within one sample of it. The AAC priming delay is left to
 // the MP4 edit list, so readers see the sound start with the first picture.
 // Sound may run at most a second ahead of the pictures.
 #pragma once

@@ -2,6 +2,10 @@
 // seconds and beats, every rejected value with its message, and the frame count.
 #include "capture/CaptureOptions.h"
 
+#include "capture/Mp4Sink.h"
+#include "capture/PngFrameSink.h"
+#include "capture/SinkForOptions.h"
+
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -135,6 +139,17 @@ TEST(CaptureOptions, FrameCountRoundsToWholeFrames) {
     EXPECT_EQ(FrameCount(80 * 60 / 140.0, 96 * 60 / 140.0, 60), 411) << "16 beats = 6.857 s";
     EXPECT_EQ(FrameCount(5, 5, 60), 0);
     EXPECT_EQ(FrameCount(5, 4, 60), 0);
+}
+
+TEST(CaptureOptions, ChooseTheSink) {
+    const Parsed video = Parse({"--out", "clip.mp4"});
+    ASSERT_TRUE(video.ok) << video.error;
+    EXPECT_NE(dynamic_cast<Mp4Sink*>(MakeFrameSink(video.options).get()), nullptr);
+    EXPECT_EQ(OutputPath(video.options), "clip.mp4");
+    const Parsed frames = Parse({"--frames", "shots"});
+    ASSERT_TRUE(frames.ok) << frames.error;
+    EXPECT_NE(dynamic_cast<PngFrameSink*>(MakeFrameSink(frames.options).get()), nullptr);
+    EXPECT_EQ(OutputPath(frames.options), "shots");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -19,25 +20,22 @@ namespace {
 
 constexpr int kWidth = 160, kHeight = 90, kFps = 30, kRate = 48000, kChannels = 2;
 
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    return names;
-}
+const StreamFormat kFormat{kWidth, kHeight, kFps, kRate, kChannels};
 
 // Encodes `frames` gradient pictures with `soundFrames` sample frames of the sweep
 // spread over them (the rest after the last picture); the error text, empty on success.
-std::string Encode(const std::string& path, int frames, int soundFrames, int channels = kChannels) {
+std::string Encode(const std::string& path, int frames, int soundFrames, const StreamFormat& format = kFormat) {
     Mp4Sink sink(path);
     std::string error;
-    if (!sink.Open({kWidth, kHeight, kFps, channels ? kRate : 0, channels}, &error)) return error;
-    const std::vector<int16_t> sound = SweepSound(kRate, channels ? channels : 1, soundFrames);
+    if (!sink.Open(format, &error)) return error;
+    const int channels = std::max(1, format.channels);
+    const std::vector<int16_t> sound = SweepSound(format.sampleRate, channels, soundFrames);
     int soundDone = 0;
     for (int i = 0; i < frames; ++i) {
-        if (!sink.WriteVideo(GradientFrame(kWidth, kHeight, i).data())) break;
-        const int end = i + 1 == frames ? soundFrames
-                                        : std::min<int>(soundFrames, static_cast<int>((i + 1LL) * kRate / kFps));
-        if (!sink.WriteAudio(sound.data() + static_cast<size_t>(soundDone) * kChannels, end - soundDone)) break;
+        if (!sink.WriteVideo(GradientFrame(format.width, format.height, i).data())) break;
+        const int due = static_cast<int>((i + 1LL) * format.sampleRate / format.fps);
+        const int end = i + 1 == frames ? soundFrames : std::min(soundFrames, due);
+        if (!sink.WriteAudio(sound.data() + static_cast<size_t>(soundDone) * channels, end - soundDone)) break;
         soundDone = end;
     }
     return sink.Finish(&error) ? "" : error;
@@ -68,7 +66,7 @@ std::string* Mp4SinkOutput::encodeError = nullptr;
 DecodedMedia* Mp4SinkOutput::media = nullptr;
 
 TEST_F(Mp4SinkOutput, OneH264AndOneAacStreamUnderTheFinalNameOnly) {
-    EXPECT_EQ(FilesIn(scratch->path()), std::vector<std::string>{"show.mp4"});
+    EXPECT_EQ(FileNamesIn(scratch->path()), std::vector<std::string>{"show.mp4"});
     EXPECT_EQ(media->videoStreams, 1);
     EXPECT_EQ(media->audioStreams, 1);
     EXPECT_EQ(media->videoCodec, "h264");
@@ -172,7 +170,7 @@ TEST(Mp4Sink, SoundIsCutOrPaddedToThePictures) {
     // Sound well ahead of the pictures is refused.
     Mp4Sink sink(scratch / "ahead.mp4");
     std::string error;
-    ASSERT_TRUE(sink.Open({kWidth, kHeight, kFps, kRate, kChannels}, &error)) << error;
+    ASSERT_TRUE(sink.Open(kFormat, &error)) << error;
     ASSERT_TRUE(sink.WriteVideo(GradientFrame(kWidth, kHeight, 0).data()));
     const std::vector<int16_t> twoSeconds = SweepSound(kRate, kChannels, 2 * kRate);
     EXPECT_FALSE(sink.WriteAudio(twoSeconds.data(), 2 * kRate));
@@ -181,9 +179,38 @@ TEST(Mp4Sink, SoundIsCutOrPaddedToThePictures) {
     EXPECT_FALSE(std::filesystem::exists(scratch / "ahead.mp4"));
 }
 
+// Frame rates and sample rates whose frames hold whole and fractional sample counts.
+class Mp4SinkTiming : public ::testing::TestWithParam<StreamFormat> {};
+
+TEST_P(Mp4SinkTiming, DurationIsTheFrameCountOverTheFrameRate) {
+    const StreamFormat format = GetParam();
+    const int frames = format.fps + 1;
+    const int soundFrames = static_cast<int>(static_cast<int64_t>(frames) * format.sampleRate / format.fps);
+    ScratchDir scratch;
+    ASSERT_EQ(Encode(scratch / "timed.mp4", frames, soundFrames, format), "");
+    const DecodedMedia media = ReadMedia(scratch / "timed.mp4");
+    ASSERT_EQ(media.error, "");
+    EXPECT_EQ(media.videoPackets, frames);
+    EXPECT_EQ(media.luma.size(), static_cast<size_t>(frames));
+    const double seconds = static_cast<double>(frames) / format.fps;
+    EXPECT_NEAR(media.videoSeconds, seconds, 1e-9);
+    EXPECT_NEAR(media.fileSeconds, seconds, 1e-6);
+    EXPECT_NEAR(media.audioSeconds, static_cast<double>(soundFrames) / format.sampleRate, 1e-9);
+    EXPECT_EQ(media.channels, format.channels);
+    EXPECT_EQ(media.sampleRate, format.sampleRate);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, Mp4SinkTiming,
+                         ::testing::Values(StreamFormat{64, 36, 60, 48000, 2}, StreamFormat{64, 36, 24, 44100, 2},
+                                           StreamFormat{64, 36, 25, 44100, 1}, StreamFormat{64, 36, 50, 22050, 2}),
+                         [](const ::testing::TestParamInfo<StreamFormat>& info) {
+                             return std::to_string(info.param.fps) + "fps_" + std::to_string(info.param.sampleRate) +
+                                    "Hz_" + std::to_string(info.param.channels) + "ch";
+                         });
+
 TEST(Mp4Sink, PicturesWithoutSound) {
     ScratchDir scratch;
-    ASSERT_EQ(Encode(scratch / "silent.mp4", 15, 0, 0), "");
+    ASSERT_EQ(Encode(scratch / "silent.mp4", 15, 0, {kWidth, kHeight, kFps, 0, 0}), "");
     const DecodedMedia media = ReadMedia(scratch / "silent.mp4");
     EXPECT_EQ(media.error, "");
     EXPECT_EQ(media.videoStreams, 1);
@@ -198,40 +225,40 @@ TEST(Mp4Sink, DroppedEncodesLeaveNoFile) {
     std::string error;
     {
         Mp4Sink sink(path);
-        ASSERT_TRUE(sink.Open({kWidth, kHeight, kFps, kRate, kChannels}, &error)) << error;
+        ASSERT_TRUE(sink.Open(kFormat, &error)) << error;
         EXPECT_TRUE(std::filesystem::exists(sink.TemporaryPath()));
         EXPECT_EQ(std::filesystem::path(sink.TemporaryPath()).parent_path(), scratch.path());
         for (int i = 0; i < 10; ++i) ASSERT_TRUE(sink.WriteVideo(GradientFrame(kWidth, kHeight, i).data()));
         sink.Abort();
-        EXPECT_TRUE(FilesIn(scratch.path()).empty());
+        EXPECT_TRUE(FileNamesIn(scratch.path()).empty());
         sink.Abort();
         EXPECT_FALSE(sink.WriteVideo(GradientFrame(kWidth, kHeight, 0).data()));
     }
     {
         Mp4Sink sink(path);
-        ASSERT_TRUE(sink.Open({kWidth, kHeight, kFps, kRate, kChannels}, &error)) << error;
+        ASSERT_TRUE(sink.Open(kFormat, &error)) << error;
         for (int i = 0; i < 10; ++i) ASSERT_TRUE(sink.WriteVideo(GradientFrame(kWidth, kHeight, i).data()));
     }
-    EXPECT_TRUE(FilesIn(scratch.path()).empty()) << "destroyed unfinished";
+    EXPECT_TRUE(FileNamesIn(scratch.path()).empty()) << "destroyed unfinished";
     {
         Mp4Sink sink(path);
-        ASSERT_TRUE(sink.Open({kWidth, kHeight, kFps, kRate, kChannels}, &error)) << error;
+        ASSERT_TRUE(sink.Open(kFormat, &error)) << error;
         EXPECT_FALSE(sink.Finish(&error));
         EXPECT_EQ(error, "no frames were written");
     }
-    EXPECT_TRUE(FilesIn(scratch.path()).empty());
+    EXPECT_TRUE(FileNamesIn(scratch.path()).empty());
 }
 
 TEST(Mp4Sink, UnwritableOutputsGiveAClearError) {
     ScratchDir scratch;
     std::string error;
     Mp4Sink missing(scratch / "no/such/folder/show.mp4");
-    EXPECT_FALSE(missing.Open({kWidth, kHeight, kFps, kRate, kChannels}, &error));
+    EXPECT_FALSE(missing.Open(kFormat, &error));
     EXPECT_EQ(error, "cannot create a file in '" + scratch / "no/such/folder" + "': No such file or directory");
 
     std::filesystem::create_directory(scratch / "taken");
     Mp4Sink folder(scratch / "taken");
-    EXPECT_FALSE(folder.Open({kWidth, kHeight, kFps, kRate, kChannels}, &error));
+    EXPECT_FALSE(folder.Open(kFormat, &error));
     EXPECT_EQ(error, "'" + scratch / "taken" + "' is a folder, not a file name");
 
     Mp4Sink odd(scratch / "odd.mp4");
@@ -243,7 +270,7 @@ TEST(Mp4Sink, UnwritableOutputsGiveAClearError) {
         std::filesystem::permissions(scratch / "locked", std::filesystem::perms::owner_read |
                                                              std::filesystem::perms::owner_exec);
         Mp4Sink locked(scratch / "locked/show.mp4");
-        EXPECT_FALSE(locked.Open({kWidth, kHeight, kFps, kRate, kChannels}, &error));
+        EXPECT_FALSE(locked.Open(kFormat, &error));
         EXPECT_EQ(error, "cannot create a file in '" + scratch / "locked" + "': Permission denied");
         std::filesystem::permissions(scratch / "locked", std::filesystem::perms::owner_all);
     }

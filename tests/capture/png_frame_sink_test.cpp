@@ -17,13 +17,6 @@ namespace {
 
 constexpr int kWidth = 33, kHeight = 17;  // odd on purpose: pictures need no even size
 
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(PngFrameSink, WritesNamedFramesTopDownAndOpaque) {
     ScratchDir scratch;
     const std::string folder = scratch / "shots/deeper";
@@ -39,7 +32,7 @@ TEST(PngFrameSink, WritesNamedFramesTopDownAndOpaque) {
         EXPECT_TRUE(sink.WriteAudio(sound, 2));
     }
     ASSERT_TRUE(sink.Finish(&error)) << error;
-    EXPECT_EQ(FilesIn(folder),
+    EXPECT_EQ(FileNamesIn(folder),
               (std::vector<std::string>{"frame_000000.png", "frame_000001.png", "frame_000002.png"}));
 
     for (int i = 0; i < 3; ++i) {
@@ -71,7 +64,7 @@ TEST(PngFrameSink, AbortRemovesWhatItWrote) {
         ASSERT_TRUE(sink.Open({kWidth, kHeight, 30, 0, 0}, &error)) << error;
         for (int i = 0; i < 5; ++i) ASSERT_TRUE(sink.WriteVideo(GradientFrame(kWidth, kHeight, i).data()));
         sink.Abort();
-        EXPECT_EQ(FilesIn(scratch / "kept"), std::vector<std::string>{"notes.txt"});
+        EXPECT_EQ(FileNamesIn(scratch / "kept"), std::vector<std::string>{"notes.txt"});
     }
     {
         PngFrameSink sink(scratch / "made");

@@ -1,5 +1,6 @@
 #include "tests/support/scratch_dir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -36,4 +37,14 @@ std::string ScratchDir::Read(const std::string& name) const { return ReadFileByt
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> FileNamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        names.push_back(entry->path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }

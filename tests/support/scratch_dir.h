@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class ScratchDir {
 public:
@@ -25,3 +26,5 @@ private:
 
 // The whole file as bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
+// The names of the entries in a folder, sorted; empty when it cannot be read.
+std::vector<std::string> FileNamesIn(const std::string& folder);
