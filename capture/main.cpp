@@ -11,9 +11,8 @@
 
 #include "capture/CaptureOptions.h"
 #include "capture/CaptureSession.h"
-#include "capture/Mp4Sink.h"
-#include "capture/PngFrameSink.h"
 #include "capture/Progress.h"
+#include "capture/SinkForOptions.h"
 
 namespace {
 
@@ -52,15 +51,8 @@ int main(int argc, char** argv) {
     CaptureSession session;
     if (!session.Start(settings, &error)) return Fail(error);
 
-    std::unique_ptr<IFrameSink> sink;
-    std::string output;
-    if (!options.framesDir.empty()) {
-        sink = std::make_unique<PngFrameSink>(options.framesDir);
-        output = options.framesDir;
-    } else {
-        sink = std::make_unique<Mp4Sink>(options.out);
-        output = options.out;
-    }
+    std::unique_ptr<IFrameSink> sink = MakeFrameSink(options);
+    const std::string& output = OutputPath(options);
     if (!sink->Open(session.Format(), &error)) return Fail(error);
 
     Progress progress(session.FrameCount(), settings.fps, std::cerr, Progress::StderrIsTerminal());
