@@ -122,6 +122,14 @@ TEST(CaptureTool, BadOptionsOutputsAndFoldersFailClearly) {
     EXPECT_NE(noShow.exitCode, 0);
     EXPECT_NE(noShow.err.find("no show folder"), std::string::npos) << noShow.err;
 
+    ScratchDir noSong;
+    for (const char* folder : {"Shaders", "Textures", "sync"})
+        noSong.Link(folder, std::string(TESSEL_SHOW_DIR) + "/" + folder);
+    noSong.Write("Audio/readme.txt", "no song here");
+    const ProgramResult songless = Capture(noSong, {"--to", "1"});
+    EXPECT_NE(songless.exitCode, 0);
+    EXPECT_NE(songless.err.find("Song_094_Final.ogg is missing"), std::string::npos) << songless.err;
+
     const ProgramResult help = Capture(dir, {"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("--frames"), std::string::npos);
