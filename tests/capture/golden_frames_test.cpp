@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,6 +39,8 @@ struct GoldenFrame {
     std::string name;
     double beat = 0;
 };
+
+void PrintTo(const GoldenFrame& frame, std::ostream* out) { *out << frame.name << " at beat " << frame.beat; }
 
 std::vector<GoldenFrame> ReadGoldenList() {
     std::vector<GoldenFrame> frames;

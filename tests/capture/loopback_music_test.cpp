@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <vector>
 
 #include "audio/DecodeOggFile.h"
@@ -17,6 +18,10 @@ struct LoopbackCase {
     int channels;
     double startSeconds;
 };
+
+void PrintTo(const LoopbackCase& param, std::ostream* out) {
+    *out << param.channels << " channels from " << param.startSeconds << " s";
+}
 
 class LoopbackSound : public ::testing::TestWithParam<LoopbackCase> {};
 
