@@ -5,6 +5,9 @@
 
 #include <AL/al.h>
 #include <AL/alc.h>
+#include <AL/alext.h>
+
+#include <algorithm>
 
 #include "audio/DecodeOggFile.h"
 #include "core/Log.h"
@@ -41,6 +44,12 @@ bool ALDemoAudioSystem::Init() {
         return false;
     }
     SetListenerPosition(0, 0, 0);
+    if (alIsExtensionPresent("AL_SOFT_source_latency"))
+        offsetLatencyQuery = reinterpret_cast<OffsetLatencyQuery>(alGetProcAddress("alGetSourcedvSOFT"));
+    // The offset moves once per mix; the device states how often it mixes.
+    ALCint refresh = 0;
+    alcGetIntegerv(audioDevice.device, ALC_REFRESH, 1, &refresh);
+    if (refresh > 0) clock.SetNominalPeriod(1.0 / refresh);
     return true;
 }
 
@@ -99,25 +108,67 @@ bool ALDemoAudioSystem::LoadSong(const char* path, float bpm) {
     return true;
 }
 
-void ALDemoAudioSystem::Play() { alSourcePlay(source); }
-void ALDemoAudioSystem::Pause() { alSourcePause(source); }
-void ALDemoAudioSystem::Stop() { alSourceStop(source); }
+void ALDemoAudioSystem::Play() {
+    alSourcePlay(source);
+    Restart(true);
+}
+
+void ALDemoAudioSystem::Pause() {
+    alSourcePause(source);
+    Restart(false);
+}
+
+void ALDemoAudioSystem::Stop() {
+    alSourceStop(source);
+    Restart(false);
+}
 
 bool ALDemoAudioSystem::IsPlaying() {
     // Stays 0 (not playing) when the query fails, e.g. with no source.
     ALint state = 0;
     alGetSourcei(source, AL_SOURCE_STATE, &state);
-    return state == AL_PLAYING;
+    const bool nowPlaying = state == AL_PLAYING;
+    // The song ended (or was started) behind this player's back.
+    if (nowPlaying != playing) Restart(nowPlaying);
+    return nowPlaying;
 }
 
 void ALDemoAudioSystem::SetVolume(float gain) { alSourcef(source, AL_GAIN, gain); }
 
 float ALDemoAudioSystem::GetPosition() {
-    ALfloat seconds = -1.0f;
-    alGetSourcef(source, AL_SEC_OFFSET, &seconds);
+    // A failed query (no source) leaves the -1 in place; it is passed on as is.
+    double offset = -1;
+    if (offsetLatencyQuery) {
+        offsetLatencyQuery(source, AL_SEC_OFFSET, &offset);
+        // The latency changes with the mix, so it is read again (with the
+        // offset, in one call) only when the offset has moved.
+        if (offset >= 0 && offset != latencyOffset) {
+            double values[2] = {offset, 0};
+            offsetLatencyQuery(source, AL_SEC_OFFSET_LATENCY_SOFT, values);
+            offset = latencyOffset = values[0];
+            latency = values[1];
+        }
+    } else {
+        ALfloat seconds = -1.0f;
+        alGetSourcef(source, AL_SEC_OFFSET, &seconds);
+        offset = seconds;
+    }
+    float seconds = -1.0f;
+    if (offset >= 0) {
+        // The song's first sample is heard at 0, not before.
+        const double heard = playing ? std::max(0.0, offset - latency) : offset;
+        seconds = float(clock.Position(heard));
+    }
     return (beatsPerMinute / 60.0f) * seconds;
+}
+
+void ALDemoAudioSystem::Restart(bool nowPlaying) {
+    playing = nowPlaying;
+    latencyOffset = -1;
+    clock.Reset();
 }
 
 void ALDemoAudioSystem::SetPosition(float beats) {
     alSourcef(source, AL_SEC_OFFSET, beats / (beatsPerMinute / 60.0f));
+    Restart(playing);
 }

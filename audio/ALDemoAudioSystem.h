@@ -1,11 +1,14 @@
 // ALDemoAudioSystem: the whole song decoded by libvorbisfile into one OpenAL
-// buffer and played by one source on the default device.
+// buffer and played by one source on the default device. Its position is
+// what the listener hears now: the offset less the output latency, carried
+// smoothly between mixing periods by a MusicClock.
 #pragma once
 
 #include <AL/alc.h>
 #include <cstdint>
 
 #include "audio/IDemoAudioSystem.h"
+#include "audio/MusicClock.h"
 
 struct AudioDevice {
     ALCcontext* context = nullptr;
@@ -40,4 +43,20 @@ public:
     AudioDevice audioDevice;
     uint32_t buffer = 0;
     uint32_t source = 0;
+
+    // alGetSourcedvSOFT when AL_SOFT_source_latency is offered: the offset
+    // and the latency in one call.
+    using OffsetLatencyQuery = void (*)(unsigned source, int param, double* values);
+    OffsetLatencyQuery offsetLatencyQuery = nullptr;
+    // Whether the source plays, as far as this player has seen: only then is
+    // sound in flight, so only then is the latency taken off.
+    bool playing = false;
+    // The latency last read, and the offset it was read with (-1: read again).
+    double latency = 0;
+    double latencyOffset = -1;
+    MusicClock clock;
+
+private:
+    // After a start, pause, stop or seek: the clock starts again.
+    void Restart(bool nowPlaying);
 };

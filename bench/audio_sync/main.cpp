@@ -15,6 +15,7 @@
 
 #include "audio/ALDemoAudioSystem.h"
 #include "audio/DecodeOggFile.h"
+#include "bench/support/nanos_per_call.h"
 #include "sync/SyncSystem.h"
 #include "tests/audio/support/test_song.h"
 
@@ -56,20 +57,6 @@ bool RunChild(const std::string& path, double* seconds, long* peakKB, size_t* by
     waitpid(pid, &status, 0);
     int ok = 0;
     return got > 0 && std::sscanf(text, "%lf %ld %zu %d", seconds, peakKB, bytes, &ok) == 4;
-}
-
-// Nanoseconds per call of f, over enough calls to take about a quarter second.
-template <typename F>
-double NanosPerCall(F f) {
-    volatile float sink = 0;
-    long calls = 1000;
-    for (;;) {
-        auto start = Clock::now();
-        for (long i = 0; i < calls; ++i) sink = sink + f();
-        double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        if (seconds > 0.25) return seconds * 1e9 / double(calls);
-        calls *= 4;
-    }
 }
 
 }  // namespace
