@@ -201,6 +201,16 @@ TEST_F(TextureTest, CrossTooSmallForAFaceIsUnloadable) {
     EXPECT_NE(flat, renderer.missingTexture);
 }
 
+// A cross whose faces are not square has no cube to become.
+TEST_F(TextureTest, CrossWithOblongFacesGetsTheFallback) {
+    const std::vector<unsigned char> image = Gradient(6, 12);
+    ASSERT_TRUE(stbi_write_png(Path("oblong.png").c_str(), 6, 12, 4, image.data(), 6 * 4));
+    const std::string name = Path("oblong.png");
+    EXPECT_EQ(renderer.LoadTexture(name.c_str(), true), renderer.missingTexture);
+    EXPECT_EQ(logger.lines, std::vector<std::string>{"Returned A Missing Texture! Unable To Load File: " + name});
+    EXPECT_NE(renderer.LoadTexture(name.c_str(), false), renderer.missingTexture);
+}
+
 TEST_F(TextureTest, RenderTargetDrawsAtItsOwnSize) {
     RenderTarget target;
     ASSERT_TRUE(target.Create(64, 32, true));
