@@ -3,7 +3,8 @@
 # given time, lowest priority, within a memory cap. Each run works on its own
 # copy of the committed seed corpus; findings land in build-fuzz/artifacts/.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]   default 20 seconds, every target
-# FUZZ_KEEP_GOING=1 keeps a run going after a finding (libFuzzer fork mode).
+# FUZZ_KEEP_GOING=1 keeps a run going after a finding (libFuzzer fork mode);
+# FUZZ_RUNS=N ends each run after N inputs if that comes first.
 # Exit status 1 when any run found a crash, leak, timeout or memory blow-up.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,8 +25,20 @@ fi
 
 EXTRA=()
 if [[ "${FUZZ_KEEP_GOING:-0}" == 1 ]]; then
-    EXTRA=(-fork=1 -ignore_crashes=1 -ignore_ooms=1 -ignore_timeouts=1)
+    EXTRA+=(-fork=1 -ignore_crashes=1 -ignore_ooms=1 -ignore_timeouts=1)
 fi
+if [[ -n "${FUZZ_RUNS:-}" ]]; then EXTRA+=(-runs="$FUZZ_RUNS"); fi
+
+# Longest input tried: text parsers stay quick on short inputs, decoders
+# need room for a real stream.
+max_len() {
+    case "$1" in
+        ogg_decode_fuzz) echo 16384 ;;
+        image_fuzz) echo 4096 ;;
+        track_file_fuzz) echo 1024 ;;
+        *) echo 512 ;;
+    esac
+}
 
 # Leaks inside system libraries that cannot be mended here.
 export LSAN_OPTIONS="suppressions=$PWD/tests/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
@@ -39,7 +52,7 @@ for target in "${TARGETS[@]}"; do
     cp -n tests/fuzz/corpus/"$target"/* "$corpus"/
     echo "== $target: ${SECONDS_EACH}s (log: $log)"
     if ! nice -n 19 "$BUILD/tests/fuzz/$target" "$corpus" -max_total_time="$SECONDS_EACH" \
-            -rss_limit_mb="$RSS_MB" -malloc_limit_mb="$MALLOC_MB" -timeout=25 -print_final_stats=1 \
+            -rss_limit_mb="$RSS_MB" -malloc_limit_mb="$MALLOC_MB" -timeout=25 -max_len="$(max_len "$target")" -print_final_stats=1 \
             -artifact_prefix="$artifacts/" "${EXTRA[@]}" >"$log" 2>&1; then
         echo "   FOUND something: see $log and $artifacts/"
         failed=1
