@@ -55,6 +55,7 @@ for target in "${TARGETS[@]}"; do
             -rss_limit_mb="$RSS_MB" -malloc_limit_mb="$MALLOC_MB" -timeout=25 -max_len="$(max_len "$target")" -print_final_stats=1 \
             -artifact_prefix="$artifacts/" "${EXTRA[@]}" >"$log" 2>&1; then
         echo "   FOUND something: see $log and $artifacts/"
+        grep -E -A 12 "ERROR|runtime error|deadly signal" "$log" | head -n 40 | sed 's/^/   | /' || true
         failed=1
     fi
     grep -E "^#[0-9]+.*(DONE|pulse|NEW)" "$log" | tail -n 1 | sed 's/^/   /' || true
