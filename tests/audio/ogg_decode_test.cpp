@@ -61,6 +61,18 @@ bool DecodeWithLittleMemory(const std::string& path) {
     return DecodeOggFile(path.c_str(), &song);
 }
 
+// A clean three-second stereo song at 44.1 kHz, and what it decodes to.
+class ThreeSecondSong : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(MakeTestSong(clean, 2, 44100, 3.0));
+        ASSERT_TRUE(DecodeOggFile(clean.c_str(), &reference));
+    }
+    ScratchDir dir;
+    std::string clean = dir / "clean.ogg";
+    DecodedSong reference;
+};
+
 }  // namespace
 
 TEST(DecodeOggFile, MonoAndStereoFillWholeFramesAtTheirRate) {
@@ -85,12 +97,7 @@ TEST(DecodeOggFile, MonoAndStereoFillWholeFramesAtTheirRate) {
 
 // A stream whose last page claims more samples than it holds decodes to
 // less than its stated length: what decoded is kept, the rest is silence.
-TEST(DecodeOggFile, StreamEndingBeforeItsStatedLengthIsPaddedWithSilence) {
-    ScratchDir dir;
-    std::string clean = dir / "clean.ogg";
-    ASSERT_TRUE(MakeTestSong(clean, 2, 44100, 3.0));
-    DecodedSong reference;
-    ASSERT_TRUE(DecodeOggFile(clean.c_str(), &reference));
+TEST_F(ThreeSecondSong, StreamEndingBeforeItsStatedLengthIsPaddedWithSilence) {
 
     dir.Write("long.ogg", WithLastGranule(ReadFileBytes(clean), 22050));  // half a second more than there is
 
@@ -105,12 +112,7 @@ TEST(DecodeOggFile, StreamEndingBeforeItsStatedLengthIsPaddedWithSilence) {
 
 // A few seconds of data whose last page claims two and a half hours: the
 // block holds what decodes, not gigabytes of silence.
-TEST(DecodeOggFile, StatedLengthFarBeyondTheDataIsNotBelieved) {
-    ScratchDir dir;
-    std::string clean = dir / "clean.ogg";
-    ASSERT_TRUE(MakeTestSong(clean, 2, 44100, 3.0));
-    DecodedSong reference;
-    ASSERT_TRUE(DecodeOggFile(clean.c_str(), &reference));
+TEST_F(ThreeSecondSong, StatedLengthFarBeyondTheDataIsNotBelieved) {
     const std::string claim = WithLastGranule(ReadFileBytes(clean), int64_t(2.5 * 3600 * 44100));
     dir.Write("claims.ogg", claim);
 
@@ -162,12 +164,7 @@ TEST(DecodeOggFileDeathTest, NoMemoryForTheBlockRefusesTheSong) {
     EXPECT_EXIT(std::_Exit(DecodeWithLittleMemory(path) ? 1 : 0), ::testing::ExitedWithCode(0), "");
 }
 
-TEST(DecodeOggFile, FileCutShortPlaysWhatIsThere) {
-    ScratchDir dir;
-    std::string clean = dir / "clean.ogg";
-    ASSERT_TRUE(MakeTestSong(clean, 2, 44100, 3.0));
-    DecodedSong reference;
-    ASSERT_TRUE(DecodeOggFile(clean.c_str(), &reference));
+TEST_F(ThreeSecondSong, FileCutShortPlaysWhatIsThere) {
     std::string bytes = ReadFileBytes(clean);
     dir.Write("cut.ogg", bytes.substr(0, bytes.size() * 6 / 10 + 13));
 
