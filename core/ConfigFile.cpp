@@ -10,6 +10,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -81,13 +82,16 @@ void ConfigFile::Load() {
         text.resize(filled);
     }
     close(fd);
-    size_t nul = text.find('\0');
-    if (nul != std::string::npos) text.resize(nul);
+    ParseFileBytes(text);
+}
+
+void ConfigFile::ParseFileBytes(const std::string& bytes) {
+    const size_t length = std::min(bytes.find('\0'), bytes.size());
     // Text mode as on the system the format comes from: CR LF is one LF.
     std::string lines;
-    lines.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+    lines.reserve(length);
+    for (size_t i = 0; i < length; ++i)
+        if (!(bytes[i] == '\r' && i + 1 < length && bytes[i + 1] == '\n')) lines += bytes[i];
     Parse(lines);
 }
 

@@ -9,6 +9,9 @@ class ConfigFile {
 public:
     // Reads ./Config.txt; an unreadable or missing file leaves the map empty.
     void Load();
+    // Parses the file's bytes as Load does once it has read them: the first
+    // NUL ends the text and CR LF reads as LF.
+    void ParseFileBytes(const std::string& bytes);
     // Parses entries out of text already in memory (what Load does after reading).
     void Parse(const std::string& text);
     // The stored value, or an empty string when the key is missing.

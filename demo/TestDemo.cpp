@@ -130,7 +130,9 @@ bool TestDemo::Render() {
     if (postSlot > postCount) postSlot = postCount;
 
     IEffect* effect = effects[effectSlot];
-    if (time != lastEffectTime && time >= 0.0f) {
+    // A non-finite value would stay in the effect's clock for good: it counts
+    // as not written, like a negative one.
+    if (time != lastEffectTime && time >= 0.0f && std::isfinite(time)) {
         effect->time = time;
         lastEffectTime = time;
     }

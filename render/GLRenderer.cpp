@@ -16,6 +16,7 @@
 #include "render/CubeCross.h"
 #include "render/MissingTextureData.h"
 #include "render/Projection.h"
+#include "render/TextureImage.h"
 #include "render/Texture.h"
 #include "render/WindowSurface.h"
 #include "render/gl.h"
@@ -136,18 +137,11 @@ ITexture* GLRenderer::LoadTexture(const char* fileName, bool cubeMap) {
     auto cached = textureCache.find(fileName);
     if (cached != textureCache.end() && cached->second) return cached->second;
 
-    int imageWidth = 0, imageHeight = 0, components = 0;
-    stbi_uc* pixels = stbi_load(fileName, &imageWidth, &imageHeight, &components, 4);
-    // A cross too small for one pixel per face, or an image beyond the
-    // driver's texture size, cannot become a texture either.
-    bool usable = pixels != nullptr;
-    if (usable && cubeMap)
-        usable = CubeCrossFaceSize(imageHeight, imageWidth, nullptr) &&
-                 (maxCubeMapSize <= 0 || (imageWidth / 3 <= maxCubeMapSize && imageHeight / 4 <= maxCubeMapSize));
-    if (usable && !cubeMap)
-        usable = maxTextureSize <= 0 || (imageWidth <= maxTextureSize && imageHeight <= maxTextureSize);
-    if (!usable) {
-        if (pixels) stbi_image_free(pixels);
+    // The image's stated size is checked before its pixels are decoded: a
+    // cross without square faces, or an image beyond the driver's texture
+    // size, cannot become a texture either.
+    TextureImage image;
+    if (!LoadTextureImageFile(fileName, cubeMap, TextureLimits{maxTextureSize, maxCubeMapSize}, &image)) {
         LogPair("Returned A Missing Texture! Unable To Load File: ", fileName);
         return missingTexture;
     }
@@ -155,12 +149,11 @@ ITexture* GLRenderer::LoadTexture(const char* fileName, bool cubeMap) {
     ITexture* texture;
     if (cubeMap) {
         LogPair("Creating Cube Map Texture: ", fileName);
-        texture = CreateCubeMapTexture(pixels, imageHeight, imageWidth);
+        texture = CreateCubeMapTexture(image.pixels.get(), image.height, image.width);
     } else {
         LogPair("Creating Texture: ", fileName);
-        texture = CreateTexture(pixels, imageHeight, imageWidth);
+        texture = CreateTexture(image.pixels.get(), image.height, image.width);
     }
-    stbi_image_free(pixels);
     if (!texture) return missingTexture;
     textureCache[fileName] = texture;
     return texture;

@@ -3,11 +3,15 @@
 // the renderer. Sources reach the compiler byte for byte up to their first NUL.
 #include "render/ShaderProgram.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
-#include <system_error>
-#include <filesystem>
 
 #include "core/Log.h"
 #include "render/IRenderer.h"
@@ -15,22 +19,28 @@
 
 std::unique_ptr<char[]> ReadTextFile(const char* path, size_t* size) {
     if (!path) return nullptr;
-    // A folder opens as a stream on Linux and reports a bogus size; only
-    // regular files are sources.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return nullptr;
-    std::ifstream in(path, std::ios::in | std::ios::binary);
-    if (!in.is_open()) return nullptr;
-    in.seekg(0, std::ios::end);
-    std::streamoff length = in.tellg();
-    if (length < 0) return nullptr;
-    in.seekg(0, std::ios::beg);
-    auto buffer = std::make_unique<char[]>(static_cast<size_t>(length) + 1);
-    in.read(buffer.get(), length);
-    // A file that shrank while being read keeps what was there.
-    std::streamsize got = in.gcount();
-    buffer[static_cast<size_t>(got)] = '\0';
-    if (size) *size = static_cast<size_t>(got);
+    // Non-blocking, so that a FIFO cannot hold the caller; only a regular
+    // file of sensible size is a source (a folder opens, a device never ends).
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    std::unique_ptr<char[]> buffer;
+    size_t got = 0;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
+        uint64_t(info.st_size) <= kMaxShaderSourceBytes) {
+        const size_t length = static_cast<size_t>(info.st_size);
+        buffer.reset(new (std::nothrow) char[length + 1]);
+        while (buffer && got < length) {
+            const ssize_t n = read(fd, buffer.get() + got, length - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;  // a file that shrank keeps what was there
+            got += static_cast<size_t>(n);
+        }
+    }
+    close(fd);
+    if (!buffer) return nullptr;
+    buffer[got] = '\0';
+    if (size) *size = got;
     return buffer;
 }
 

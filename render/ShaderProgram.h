@@ -25,6 +25,10 @@ public:
     int32_t resolutionLocation = -1;
 };
 
+// Largest shader source read.
+constexpr uint64_t kMaxShaderSourceBytes = uint64_t(4) << 20;
+
 // The whole file plus a terminating NUL (binary, no line-end translation);
-// null when it cannot be opened.
+// null when it cannot be opened or is no regular file of at most
+// kMaxShaderSourceBytes.
 std::unique_ptr<char[]> ReadTextFile(const char* path, size_t* size = nullptr);

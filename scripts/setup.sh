@@ -12,6 +12,8 @@ PACKAGES=(cmake g++ make pkg-config
           libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev)
 if [[ "${1:-}" == "--tests" ]]; then
     PACKAGES+=(libgtest-dev libgmock-dev xvfb xauth x11-utils libxtst-dev sox imagemagick)
+    # The fuzz targets: clang with libFuzzer's and the sanitizers' runtimes.
+    PACKAGES+=(clang libclang-rt-14-dev)
     BUILD_TESTS=ON
 else
     BUILD_TESTS=OFF

@@ -87,16 +87,22 @@ SyncTrack* SyncDevice::GetTrack(const char* name) {
 }
 
 int LoadTrackFile(SyncTrack* track, const char* path) {
-    // The parser takes no more keys than the file's bytes hold, so the
-    // stored count never decides how much memory is reserved.
+    // Only the bytes the count asks for are read, and the parser takes no
+    // more keys than those bytes hold, so neither a huge file nor its stored
+    // count decides how much memory is reserved.
     std::string bytes;
-    if (!ReadWholeFile(path, &bytes)) return 1;
+    if (!ReadTrackFileBytes(path, &bytes)) return 1;
+    ApplyTrackBytes(track, bytes, path);
+    return 0;
+}
+
+void ApplyTrackBytes(SyncTrack* track, const std::string& bytes, const char* path) {
     TrackFileContents contents = ParseTrackBytes(bytes);
     if (!contents.hasCount) {
         LogTrackError("Track File Too Short: ", path);
         track->keys.clear();
         track->numKeys = 0;
-        return 0;
+        return;
     }
     track->keys = std::move(contents.keys);
     if (contents.declaredCount < 0)
@@ -108,7 +114,6 @@ int LoadTrackFile(SyncTrack* track, const char* path) {
         OrderKeysByRow(track->keys);
     }
     track->numKeys = int32_t(track->keys.size());
-    return 0;
 }
 
 void DestroySyncDevice(SyncDevice* device) {

@@ -59,6 +59,10 @@ constexpr int kTrackPathCapacity = 260;
 // as far as they can be: see TrackFile.h.
 int LoadTrackFile(SyncTrack* track, const char* path);
 
+// Fills track from the bytes of its file, mending what it can and naming
+// the file (path) in the log for what it mended.
+void ApplyTrackBytes(SyncTrack* track, const std::string& bytes, const char* path);
+
 // Frees the device and every track it holds; null is allowed.
 void DestroySyncDevice(SyncDevice* device);
 

@@ -39,5 +39,10 @@ const char* InterpolationName(int32_t type);
 // The file name of a track inside a folder: "_" + name + ".track".
 std::string TrackFileName(const std::string& name);
 
+// Reads what a track file's key count asks for, at most 4 + 9 x count bytes
+// (fewer when the file is shorter); false when it cannot be opened. Anything
+// but a regular file (a folder, a FIFO, a device) reads as no bytes.
+bool ReadTrackFileBytes(const std::string& path, std::string* bytes);
+
 // Reads a whole file; false when it cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string* bytes);

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 #include <ogg/ogg.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -22,6 +26,52 @@ bool AllZero(const std::vector<char>& v, size_t from) {
         if (v[i] != 0) return false;
     return true;
 }
+
+// The stream with the granule position (sample count) of its last page moved
+// by `extra` samples, its checksum set again so that the page stays valid.
+std::string WithLastGranule(std::string bytes, int64_t extra) {
+    size_t page = bytes.rfind("OggS");
+    if (page == std::string::npos) return bytes;
+    int64_t granule;
+    std::memcpy(&granule, &bytes[page + 6], 8);
+    granule += extra;
+    std::memcpy(&bytes[page + 6], &granule, 8);
+    ogg_page header;
+    int segments = uint8_t(bytes[page + 26]);
+    header.header = reinterpret_cast<unsigned char*>(&bytes[page]);
+    header.header_len = 27 + segments;
+    header.body = header.header + header.header_len;
+    header.body_len = 0;
+    for (int i = 0; i < segments; ++i) header.body_len += uint8_t(bytes[page + 27 + size_t(i)]);
+    ogg_page_checksum_set(&header);
+    return bytes;
+}
+
+// Decodes with room left for the decoder's own state, not for a second of
+// samples (in a child process: the limit stays with it).
+bool DecodeWithLittleMemory(const std::string& path) {
+    long pages = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm || std::fscanf(statm, "%ld", &pages) != 1) std::_Exit(3);
+    std::fclose(statm);
+    const rlim_t room = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(768) << 10);
+    const rlimit limit{room, room};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
+    DecodedSong song;
+    return DecodeOggFile(path.c_str(), &song);
+}
+
+// A clean three-second stereo song at 44.1 kHz, and what it decodes to.
+class ThreeSecondSong : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(MakeTestSong(clean, 2, 44100, 3.0));
+        ASSERT_TRUE(DecodeOggFile(clean.c_str(), &reference));
+    }
+    ScratchDir dir;
+    std::string clean = dir / "clean.ogg";
+    DecodedSong reference;
+};
 
 }  // namespace
 
@@ -47,29 +97,9 @@ TEST(DecodeOggFile, MonoAndStereoFillWholeFramesAtTheirRate) {
 
 // A stream whose last page claims more samples than it holds decodes to
 // less than its stated length: what decoded is kept, the rest is silence.
-TEST(DecodeOggFile, StreamEndingBeforeItsStatedLengthIsPaddedWithSilence) {
-    ScratchDir dir;
-    std::string clean = dir / "clean.ogg";
-    ASSERT_TRUE(MakeTestSong(clean, 2, 44100, 3.0));
-    DecodedSong reference;
-    ASSERT_TRUE(DecodeOggFile(clean.c_str(), &reference));
+TEST_F(ThreeSecondSong, StreamEndingBeforeItsStatedLengthIsPaddedWithSilence) {
 
-    std::string bytes = ReadFileBytes(clean);
-    size_t page = bytes.rfind("OggS");
-    ASSERT_NE(page, std::string::npos);
-    int64_t granule;
-    std::memcpy(&granule, &bytes[page + 6], 8);
-    granule += 22050;  // half a second more than there is
-    std::memcpy(&bytes[page + 6], &granule, 8);
-    ogg_page header;
-    int segments = uint8_t(bytes[page + 26]);
-    header.header = reinterpret_cast<unsigned char*>(&bytes[page]);
-    header.header_len = 27 + segments;
-    header.body = header.header + header.header_len;
-    header.body_len = 0;
-    for (int i = 0; i < segments; ++i) header.body_len += uint8_t(bytes[page + 27 + size_t(i)]);
-    ogg_page_checksum_set(&header);
-    dir.Write("long.ogg", bytes);
+    dir.Write("long.ogg", WithLastGranule(ReadFileBytes(clean), 22050));  // half a second more than there is
 
     DecodedSong song;
     ASSERT_TRUE(DecodeOggFile((dir / "long.ogg").c_str(), &song));
@@ -80,12 +110,61 @@ TEST(DecodeOggFile, StreamEndingBeforeItsStatedLengthIsPaddedWithSilence) {
     EXPECT_TRUE(AllZero(song.samples, song.decodedBytes));
 }
 
-TEST(DecodeOggFile, FileCutShortPlaysWhatIsThere) {
+// A few seconds of data whose last page claims two and a half hours: the
+// block holds what decodes, not gigabytes of silence.
+TEST_F(ThreeSecondSong, StatedLengthFarBeyondTheDataIsNotBelieved) {
+    const std::string claim = WithLastGranule(ReadFileBytes(clean), int64_t(2.5 * 3600 * 44100));
+    dir.Write("claims.ogg", claim);
+
+    DecodedSong song;
+    ASSERT_TRUE(DecodeOggFile((dir / "claims.ogg").c_str(), &song));
+    EXPECT_EQ(song.samples.size(), song.decodedBytes);
+    EXPECT_GE(song.decodedBytes, reference.samples.size());
+    EXPECT_LT(song.samples.size(), reference.samples.size() + 44100 * 4);
+    EXPECT_LT(song.samples.capacity(), 2 * reference.samples.size());
+    EXPECT_EQ(std::memcmp(song.samples.data(), reference.samples.data(), reference.samples.size()), 0);
+
+    DecodedSong fromMemory;
+    ASSERT_TRUE(DecodeOggMemory(claim.data(), claim.size(), &fromMemory));
+    EXPECT_EQ(fromMemory.samples, song.samples);
+}
+
+// Songs in memory decode exactly as the same bytes in a file.
+TEST(DecodeOggMemory, MatchesTheFileDecoder) {
     ScratchDir dir;
-    std::string clean = dir / "clean.ogg";
-    ASSERT_TRUE(MakeTestSong(clean, 2, 44100, 3.0));
-    DecodedSong reference;
-    ASSERT_TRUE(DecodeOggFile(clean.c_str(), &reference));
+    for (int channels : {1, 2}) {
+        std::string path = dir / "song.ogg";
+        ASSERT_TRUE(MakeTestSong(path, channels, 32000, 0.7));
+        const std::string bytes = ReadFileBytes(path);
+        DecodedSong file, memory;
+        ASSERT_TRUE(DecodeOggFile(path.c_str(), &file));
+        ASSERT_TRUE(DecodeOggMemory(bytes.data(), bytes.size(), &memory));
+        EXPECT_EQ(memory.samples, file.samples);
+        EXPECT_EQ(memory.decodedBytes, file.decodedBytes);
+        EXPECT_EQ(memory.channels, channels);
+        EXPECT_EQ(memory.rate, 32000);
+        // Cut anywhere, the stream still decodes or is refused.
+        for (size_t cut : {size_t(0), size_t(1), size_t(58), bytes.size() / 3, bytes.size() - 1}) {
+            DecodedSong part;
+            if (DecodeOggMemory(bytes.data(), cut, &part)) {
+                EXPECT_LE(part.decodedBytes, part.samples.size());
+            }
+        }
+    }
+    DecodedSong none;
+    EXPECT_FALSE(DecodeOggMemory(nullptr, 0, &none));
+    EXPECT_FALSE(DecodeOggMemory("OggS", 4, &none));
+}
+
+// With no memory left for the block the song is refused; the process lives on.
+TEST(DecodeOggFileDeathTest, NoMemoryForTheBlockRefusesTheSong) {
+    ScratchDir dir;
+    std::string path = dir / "ten.ogg";
+    ASSERT_TRUE(MakeTestSong(path, 2, 44100, 10.0));
+    EXPECT_EXIT(std::_Exit(DecodeWithLittleMemory(path) ? 1 : 0), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(ThreeSecondSong, FileCutShortPlaysWhatIsThere) {
     std::string bytes = ReadFileBytes(clean);
     dir.Write("cut.ogg", bytes.substr(0, bytes.size() * 6 / 10 + 13));
 

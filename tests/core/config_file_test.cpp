@@ -124,6 +124,24 @@ TEST(ConfigFileLoad, StopsAtTheFirstNulByte) {
     EXPECT_EQ(config.GetInt("ScreenHeight"), -1);
 }
 
+// The bytes of a file parse in memory exactly as Load reads them.
+TEST(ConfigFileLoad, FileBytesParseInMemoryAsLoadReadsThem) {
+    const std::string files[] = {
+        "ScreenWidth\r\n=\r\n1280;\r\nFSAA = 2;\r\n",
+        std::string("ScreenWidth = 800;\0ScreenHeight = 600;", 38),
+        "a = 1;\r\r\nb = 2;\r",
+        "",
+    };
+    for (const std::string& bytes : files) {
+        ConfigFile loaded = Loaded(bytes);
+        ConfigFile parsed;
+        parsed.ParseFileBytes(bytes);
+        EXPECT_EQ(parsed.Count(), loaded.Count());
+        for (const char* key : {"ScreenWidth", "ScreenHeight", "FSAA", "a", "b"})
+            EXPECT_EQ(parsed.GetString(key), loaded.GetString(key)) << key;
+    }
+}
+
 TEST(ConfigFileLoad, MissingDirectoryFifoAndBinaryGiveNoCrash) {
     {
         InScratchDir here;

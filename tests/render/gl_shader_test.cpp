@@ -1,6 +1,8 @@
 // ShaderProgram on a real GL context: every error line, sources reaching the
 // compiler byte for byte, the standard uniforms and release.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -73,7 +75,16 @@ TEST_F(ShaderTest, ReadFailuresCreateNoGLObjects) {
          "ERROR: Failed to read geometry shader source!"},
         {"NoShaders/Plain.vert", "NoShaders/Plain.frag", nullptr, "ERROR: Failed to read vertex shader source!"},
         {"Shaders", "Shaders/Plain.frag", nullptr, "ERROR: Failed to read vertex shader source!"},
+        // Sources that never end or would fill memory: the same read error.
+        {"Shaders/Zero.vert", "Shaders/Plain.frag", nullptr, "ERROR: Failed to read vertex shader source!"},
+        {"Shaders/Plain.vert", "Shaders/Fifo.frag", nullptr, "ERROR: Failed to read fragment shader source!"},
+        {"Shaders/Plain.vert", "Shaders/Plain.frag", "Shaders/Huge.geom",
+         "ERROR: Failed to read geometry shader source!"},
     };
+    dir.Link("Shaders/Zero.vert", "/dev/zero");
+    ASSERT_EQ(mkfifo(Path("Shaders/Fifo.frag").c_str(), 0600), 0);
+    dir.Write("Shaders/Huge.geom", kGeometry);
+    ASSERT_EQ(truncate(Path("Shaders/Huge.geom").c_str(), off_t(64) << 30), 0);
     for (const Case& c : cases) {
         ShaderProgram program;
         bool ok = true;

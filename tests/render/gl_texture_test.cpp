@@ -189,16 +189,25 @@ TEST_F(TextureTest, CubeMapFromA1536By2048Cross) {
     glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
 }
 
-TEST_F(TextureTest, CrossTooSmallForAFaceIsUnloadable) {
-    const std::vector<unsigned char> image = Gradient(2, 3);
-    ASSERT_TRUE(stbi_write_png(Path("tiny.png").c_str(), 2, 3, 4, image.data(), 2 * 4));
-    const std::string name = Path("tiny.png");
-    EXPECT_EQ(renderer.LoadTexture(name.c_str(), true), renderer.missingTexture);
-    EXPECT_EQ(logger.lines, std::vector<std::string>{"Returned A Missing Texture! Unable To Load File: " + name});
-    EXPECT_EQ(renderer.CreateCubeMapTexture(image.data(), 3, 2), nullptr);
-    // The same image is a fine 2D texture.
-    ITexture* flat = renderer.LoadTexture(name.c_str(), false);
-    EXPECT_NE(flat, renderer.missingTexture);
+// A cross too small for one pixel per face, or whose faces are not square,
+// has no cube to become; the same image is a fine 2D texture.
+TEST_F(TextureTest, CrossesWithoutSquareFacesOfAPixelAreUnloadable) {
+    const std::pair<int, int> sizes[] = {{2, 3}, {6, 12}, {9, 8}};
+    // The cache is keyed by the name's pointer: each name keeps its own.
+    std::vector<std::string> names;
+    for (const auto& [width, height] : sizes) {
+        const std::string file = "cross" + std::to_string(width) + "x" + std::to_string(height) + ".png";
+        names.push_back(Path(file.c_str()));
+        const std::vector<unsigned char> image = Gradient(width, height);
+        ASSERT_TRUE(stbi_write_png(names.back().c_str(), width, height, 4, image.data(), width * 4));
+    }
+    for (const std::string& name : names) {
+        logger.lines.clear();
+        EXPECT_EQ(renderer.LoadTexture(name.c_str(), true), renderer.missingTexture) << name;
+        EXPECT_EQ(logger.lines, std::vector<std::string>{"Returned A Missing Texture! Unable To Load File: " + name});
+        EXPECT_NE(renderer.LoadTexture(name.c_str(), false), renderer.missingTexture) << name;
+    }
+    EXPECT_EQ(renderer.CreateCubeMapTexture(Gradient(2, 3).data(), 3, 2), nullptr);
 }
 
 TEST_F(TextureTest, RenderTargetDrawsAtItsOwnSize) {

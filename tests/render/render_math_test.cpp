@@ -2,6 +2,8 @@
 // bar's quads, the camera's view matrix, cube-cross face slicing and reading
 // shader sources.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <fstream>
@@ -219,4 +221,23 @@ TEST(ReadTextFile, MissingFilesAndFolders) {
     dir.Write("Shaders/Folder.vert/inside", "x");
     EXPECT_FALSE(ReadTextFile((dir / "Shaders/Folder.vert").c_str()));
     EXPECT_FALSE(ReadTextFile(nullptr));
+}
+
+// Sources that would never end or fill memory are refused without waiting:
+// a FIFO with no writer, an endless device, and a file beyond the size limit
+// (sparse, 64 GiB) next to one just at it.
+TEST(ReadTextFile, EndlessAndHugeSourcesAreRefused) {
+    ScratchDir dir;
+    const std::string fifo = dir / "Fifo.frag";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(ReadTextFile(fifo.c_str()));
+    EXPECT_FALSE(ReadTextFile("/dev/zero"));
+    dir.Write("Huge.frag", "void main() {}\n");
+    ASSERT_EQ(truncate((dir / "Huge.frag").c_str(), off_t(64) << 30), 0);
+    EXPECT_FALSE(ReadTextFile((dir / "Huge.frag").c_str()));
+    dir.Write("Limit.frag", "");
+    ASSERT_EQ(truncate((dir / "Limit.frag").c_str(), off_t(kMaxShaderSourceBytes)), 0);
+    size_t size = 0;
+    EXPECT_TRUE(ReadTextFile((dir / "Limit.frag").c_str(), &size));
+    EXPECT_EQ(size, kMaxShaderSourceBytes);
 }

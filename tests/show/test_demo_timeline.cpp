@@ -206,6 +206,22 @@ TEST_F(DemoTimeline, EffectTimeStepKeysJumpOnceThenLetTheClockRun) {
     EXPECT_FLOAT_EQ(demo->lastEffectTime, 32.0f);
 }
 
+// A value that is no number of beats (infinite, or NaN) counts as not
+// written: the clock runs on with the music and takes the next real value.
+TEST_F(DemoTimeline, NonFiniteEffectTimeIsNotWritten) {
+    const float inf = std::numeric_limits<float>::infinity();
+    Track("Effect Time", {{0, 0.0f, kStep}, {16, inf, kStep}, {32, -inf, kStep},
+                          {48, std::numeric_limits<float>::quiet_NaN(), kStep}, {64, 8.0f, kStep}});
+    ASSERT_TRUE(Start());
+    EXPECT_FLOAT_EQ(FrameAt(0.5f).timeOnEntry, 0.0f);
+    EXPECT_FLOAT_EQ(FrameAt(1).timeOnEntry, 0.5f);
+    EXPECT_FLOAT_EQ(FrameAt(2).timeOnEntry, 1.0f);
+    EXPECT_FLOAT_EQ(FrameAt(3).timeOnEntry, 2.0f);
+    EXPECT_FLOAT_EQ(demo->lastEffectTime, 0.0f);
+    EXPECT_FLOAT_EQ(FrameAt(4).timeOnEntry, 8.0f);
+    EXPECT_FLOAT_EQ(FrameAt(5).timeOnEntry, 9.0f);
+}
+
 TEST_F(DemoTimeline, CutKeepingTheSameEffectTimeLeavesTheNewEffectsClock) {
     Track("Effect Index", {{0, 0.0f, kStep}, {32, 1.0f, kStep}});
     Hold("Effect Time", 5.0f);

@@ -165,8 +165,38 @@ TEST_F(SyncFiles, AFolderInPlaceOfATrackFileReadsAsTooShort) {
     std::string bytes = "stale";
     EXPECT_TRUE(ReadWholeFile("sync/_folder.track", &bytes));
     EXPECT_EQ(bytes, "");
+    bytes = "stale";
+    EXPECT_TRUE(ReadTrackFileBytes("sync/_folder.track", &bytes));
+    EXPECT_EQ(bytes, "");
     ExpectKeys(Track("folder"), {});
     EXPECT_TRUE(log.Has("ERROR: Track File Too Short: ./sync/_folder.track"));
+}
+
+// A huge file is read only as far as its count asks (this one is sparse and
+// holds 64 GiB); a count larger than the file reads what is there.
+TEST_F(SyncFiles, OnlyTheBytesTheCountAsksForAreRead) {
+    WriteTrack("huge", I32(2) + Key(0, 1.0f, 1) + Key(16, 2.0f, 0));
+    ASSERT_EQ(truncate("sync/_huge.track", off_t(64) << 30), 0);
+    ExpectKeys(Track("huge"), {{0, 1.0f, Linear}, {16, 2.0f, Step}});
+    std::string bytes;
+    ASSERT_TRUE(ReadTrackFileBytes("sync/_huge.track", &bytes));
+    EXPECT_EQ(bytes.size(), 4u + 2 * 9);
+
+    WriteTrack("claims", I32(0x7FFFFFFF) + Key(0, 1.0f, 0) + "xy");
+    ASSERT_TRUE(ReadTrackFileBytes("sync/_claims.track", &bytes));
+    EXPECT_EQ(bytes.size(), 4u + 9 + 2);
+    ExpectKeys(Track("claims"), {{0, 1.0f, Step}});
+    EXPECT_FALSE(ReadTrackFileBytes("sync/_absent.track", &bytes));
+    EXPECT_FALSE(log.Has("ERROR: Track File Too Short: ./sync/_huge.track"));
+}
+
+// A FIFO at a track's path neither blocks start-up nor is read: the track
+// has no keys, as for a folder.
+TEST_F(SyncFiles, AFifoInPlaceOfATrackFileIsNotWaitedFor) {
+    ASSERT_EQ(mkdir("sync", 0755) == 0 || errno == EEXIST, true);
+    ASSERT_EQ(mkfifo("sync/_fifo.track", 0600), 0);
+    ExpectKeys(Track("fifo"), {});
+    EXPECT_TRUE(log.Has("ERROR: Track File Too Short: ./sync/_fifo.track"));
 }
 
 // Keys out of order are sorted by row (a later key wins a row written twice),

@@ -231,3 +231,40 @@ TEST(Synctool, PlotWritesOnePngWithAStripPerTrack) {
     EXPECT_EQ(Synctool(dir, "plot -o x.png").status, 2);
     EXPECT_EQ(Synctool(dir, "plot -o x.png nowhere").status, 1);
 }
+
+// An empty folder is an error for every command that reads track files.
+TEST(Synctool, AFolderWithoutTrackFilesIsAnErrorForEveryCommand) {
+    ScratchDir dir;
+    dir.Write("empty/notes.txt", "no tracks here");
+    for (const char* command : {"check empty", "dump empty", "inspect empty", "plot -o plot.png empty"}) {
+        ToolRun run = Synctool(dir, command);
+        EXPECT_EQ(run.status, 1) << command;
+        EXPECT_NE(run.err.find("empty: no .track files in this folder"), std::string::npos) << command << run.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "plot.png"));
+}
+
+// A folder entry whose status cannot be had (a symbolic link to itself) is
+// reported as unreadable, not an abort from the folder scan.
+TEST(Synctool, FolderScanSurvivesEntriesItCannotExamine) {
+    ScratchDir dir;
+    dir.Write("sync/_Fine.track", I32(1) + Key(0, 1, 0));
+    dir.Link("sync/_Loop.track", "_Loop.track");
+    for (const char* command : {"check sync", "dump sync", "inspect sync"}) {
+        ToolRun run = Synctool(dir, command);
+        EXPECT_EQ(run.status, 1) << command;
+        EXPECT_NE(run.err.find("sync/_Loop.track: cannot read"), std::string::npos) << command << run.err;
+    }
+    EXPECT_NE(Synctool(dir, "check sync").out.find("sync/_Fine.track: ok, 1 keys"), std::string::npos);
+}
+
+// Names with control and non-ASCII bytes draw as '?', like any byte the
+// font has no glyph for.
+TEST(Synctool, PlotDrawsBytesWithoutAGlyphAsQuestionMarks) {
+    ScratchDir dir;
+    const std::vector<TrackKey> keys = {{0, 0.0f, Linear}, {64, 1.0f, Step}};
+    std::string error;
+    ASSERT_TRUE(PlotTracks({{"A\x01\x1f\x7f\x80\xff\xc3\xa9", keys}}, nullptr, dir / "odd.png", &error)) << error;
+    ASSERT_TRUE(PlotTracks({{"A???????", keys}}, nullptr, dir / "plain.png", &error)) << error;
+    EXPECT_EQ(dir.Read("odd.png"), dir.Read("plain.png"));
+}

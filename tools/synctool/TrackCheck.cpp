@@ -76,14 +76,31 @@ bool CollectTrackFiles(const std::vector<std::string>& arguments, std::vector<st
     for (const std::string& argument : arguments) {
         std::error_code error;
         if (fs::is_directory(argument, error)) {
+            // Every step with an error code: an entry whose status cannot be
+            // had (a symbolic link loop, say) is listed and then fails to read.
             std::vector<std::string> found;
-            for (const auto& entry : fs::directory_iterator(argument, error)) {
-                std::string file = entry.path().filename().string();
-                if (file.size() > 6 && file.compare(file.size() - 6, 6, ".track") == 0 && !entry.is_directory())
-                    found.push_back(entry.path().string());
+            fs::directory_iterator it(argument, error), end;
+            if (error) {
+                errors->push_back(argument + ": cannot list this folder (" + error.message() + ")");
+                ok = false;
+                continue;
+            }
+            for (; it != end; it.increment(error)) {
+                std::string file = it->path().filename().string();
+                std::error_code statusError;
+                if (file.size() > 6 && file.compare(file.size() - 6, 6, ".track") == 0 &&
+                    !it->is_directory(statusError))
+                    found.push_back(it->path().string());
+            }
+            if (error) {
+                errors->push_back(argument + ": cannot list this folder (" + error.message() + ")");
+                ok = false;
             }
             std::sort(found.begin(), found.end());
-            if (found.empty()) errors->push_back(argument + ": no .track files in this folder");
+            if (found.empty() && !error) {
+                errors->push_back(argument + ": no .track files in this folder");
+                ok = false;
+            }
             files->insert(files->end(), found.begin(), found.end());
         } else if (fs::exists(argument, error)) {
             files->push_back(argument);

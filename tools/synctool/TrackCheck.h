@@ -19,7 +19,8 @@ struct TrackFileReport {
 TrackFileReport InspectTrackBytes(const std::string& path, const std::string& bytes);
 
 // Files named on the command line, folders expanded to their "_*.track"
-// files in name order. Paths that do not exist are errors.
+// files in name order. Paths that do not exist, folders that cannot be
+// listed and folders without track files are errors (false).
 bool CollectTrackFiles(const std::vector<std::string>& arguments, std::vector<std::string>* files,
                        std::vector<std::string>* errors);
 

@@ -31,6 +31,17 @@ const Color kKey{200, 40, 40};
 const Color kText{20, 20, 24};
 const Color kMuted{100, 104, 112};
 
+// The text as the font can draw it, NUL-terminated: stb_easy_font has glyphs
+// for the printable ASCII bytes only (it indexes its table by byte - 32), so
+// control and non-ASCII bytes, which a track name may hold, become '?'.
+std::vector<char> FontText(const std::string& text) {
+    std::vector<char> chars;
+    chars.reserve(text.size() + 1);
+    for (char c : text) chars.push_back(c >= 32 && c <= 126 ? c : '?');
+    chars.push_back('\0');
+    return chars;
+}
+
 class Canvas {
 public:
     Canvas(int width, int height) : w(width), h(height), pixels(size_t(width) * size_t(height) * 3) {}
@@ -49,8 +60,7 @@ public:
 
     // Text with its top-left corner at (x, y), glyphs scaled up.
     void Text(float x, float y, const std::string& text, float scale, Color c) {
-        std::vector<char> chars(text.begin(), text.end());
-        chars.push_back('\0');
+        std::vector<char> chars = FontText(text);
         std::vector<char> vertices(chars.size() * 400 + 1024);
         int quads = stb_easy_font_print(0, 0, chars.data(), nullptr, vertices.data(), int(vertices.size()));
         for (int q = 0; q < quads; ++q) {
@@ -62,8 +72,7 @@ public:
     }
 
     static int TextWidth(const std::string& text, float scale) {
-        std::vector<char> chars(text.begin(), text.end());
-        chars.push_back('\0');
+        std::vector<char> chars = FontText(text);
         return int(std::ceil(stb_easy_font_width(chars.data()) * scale));
     }
 

@@ -1,0 +1,77 @@
+// JPEG Huffman table check; see JpegTables.h.
+#include "render/JpegTables.h"
+
+namespace {
+
+constexpr unsigned char kHuffmanTables = 0xC4;
+constexpr unsigned char kStartOfScan = 0xDA;
+constexpr unsigned char kEndOfImage = 0xD9;
+constexpr int kMaxTableCodes = 256;
+
+// The bytes of the stream, reading zero past its end as the decoder does.
+struct Bytes {
+    const unsigned char* data;
+    size_t size;
+    unsigned char At(size_t i) const { return i < size ? data[i] : 0; }
+    size_t Length16(size_t i) const { return size_t(At(i)) << 8 | At(i + 1); }
+};
+
+bool IsRestart(unsigned char marker) { return marker >= 0xD0 && marker <= 0xD7; }
+bool HasNoLength(unsigned char marker) { return IsRestart(marker) || marker == 0xD8 || marker == 0x01; }
+
+// Checks the tables of the segment whose length field is at `at`.
+bool TablesFit(const Bytes& in, size_t at) {
+    long left = long(in.Length16(at)) - 2;
+    size_t p = at + 2;
+    while (left > 0 && p < in.size) {
+        int codes = 0;
+        for (int i = 0; i < 16; ++i) codes += in.At(p + 1 + size_t(i));
+        if (codes > kMaxTableCodes) return false;
+        p += 17 + size_t(codes);
+        left -= 17 + codes;
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace {
+// Where the data after the start-of-image marker begins (fill FFs may come
+// before it, as the decoder allows), or 0 for a stream that is no JPEG.
+size_t AfterStartOfImage(const unsigned char* bytes, size_t size) {
+    if (!bytes || size < 2 || bytes[0] != 0xFF) return 0;
+    size_t p = 1;
+    while (p < size && bytes[p] == 0xFF) ++p;
+    return p < size && bytes[p] == 0xD8 ? p + 1 : 0;
+}
+}  // namespace
+
+bool LooksLikeJpeg(const unsigned char* bytes, size_t size) { return AfterStartOfImage(bytes, size) != 0; }
+
+bool JpegHuffmanTablesFit(const unsigned char* bytes, size_t size) {
+    size_t p = AfterStartOfImage(bytes, size);
+    if (p == 0) return true;
+    const Bytes in{bytes, size};
+    bool inScan = false;
+    while (p < size) {
+        // The next marker: an FF (after junk, or after entropy-coded data),
+        // fill FFs, then a byte that is neither a stuffed zero nor, inside a
+        // scan, a restart.
+        if (in.At(p) != 0xFF) {
+            ++p;
+            continue;
+        }
+        while (p < size && in.At(p) == 0xFF) ++p;
+        if (p >= size) break;
+        const unsigned char marker = in.At(p++);
+        if (inScan && (marker == 0x00 || IsRestart(marker))) continue;
+        if (!inScan && marker == 0x00) continue;
+        inScan = false;
+        if (marker == kEndOfImage) break;
+        if (HasNoLength(marker)) continue;
+        if (marker == kHuffmanTables && !TablesFit(in, p)) return false;
+        p += in.Length16(p);
+        if (marker == kStartOfScan) inScan = true;
+    }
+    return true;
+}
