@@ -335,8 +335,9 @@ bool Mp4Sink::Open(const StreamFormat& wanted, std::string* error) {
         Abort();
         return false;
     }
-    // Each frame is a picture job and a sound job.
-    worker = std::make_unique<SinkWorker>(2 * static_cast<size_t>(std::max(1, settings.queuedFrames)));
+    // With sound each frame is a picture job and a sound job.
+    const size_t jobsPerFrame = format.channels ? 2 : 1;
+    worker = std::make_unique<SinkWorker>(jobsPerFrame * static_cast<size_t>(std::max(1, settings.queuedFrames)));
     videoFrames = 0;
     audioFramesQueued = 0;
     open = true;
@@ -344,7 +345,7 @@ bool Mp4Sink::Open(const StreamFormat& wanted, std::string* error) {
 }
 
 bool Mp4Sink::WriteVideo(const uint8_t* rgba) {
-    if (!open) return false;
+    if (!open || !rgba) return false;
     FrameBufferPool::Buffer copy = buffers.Take(static_cast<size_t>(format.width) * format.height * 4);
     std::memcpy(copy->data(), rgba, copy->size());
     Encoder* target = encoder.get();
@@ -361,6 +362,7 @@ bool Mp4Sink::WriteVideo(const uint8_t* rgba) {
 bool Mp4Sink::WriteAudio(const int16_t* samples, int frames) {
     if (!open || frames < 0) return false;
     if (frames == 0 || format.channels == 0) return true;
+    if (!samples) return false;
     const int64_t limit = SoundFor(videoFrames, format.sampleRate, format.fps);
     if (audioFramesQueued + frames > limit + format.sampleRate) {
         worker->Post([](std::string* error) {

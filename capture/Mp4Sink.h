@@ -25,7 +25,7 @@ struct Mp4Settings {
     int audioBitRate = 192000;
     // x264 frame threads; fixed so the output does not depend on the machine.
     int encoderThreads = 4;
-    // Pictures waiting for the worker before WriteVideo blocks.
+    // Frames (a picture and its sound) waiting for the worker before the writes block.
     int queuedFrames = 4;
 };
 

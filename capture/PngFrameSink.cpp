@@ -77,7 +77,7 @@ bool PngFrameSink::WritePicture(const uint8_t* rgba, long long index, std::strin
 }
 
 bool PngFrameSink::WriteVideo(const uint8_t* rgba) {
-    if (!open) return false;
+    if (!open || !rgba) return false;
     FrameBufferPool::Buffer copy = buffers.Take(static_cast<size_t>(format.width) * format.height * 4);
     std::memcpy(copy->data(), rgba, copy->size());
     const long long index = framesPosted;

@@ -33,13 +33,6 @@ ProgramResult Capture(const ScratchDir& dir, const std::vector<std::string>& arg
     return RunProgram(TESSEL_CAPTURE, args, dir.path(), {{"DISPLAY", std::nullopt}}, 600, whileRunning);
 }
 
-// Every file in the folder, hidden ones included.
-std::vector<std::string> Files(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    return names;
-}
-
 TEST(CaptureTool, ClipWithoutADisplayHoldsEveryFrameAndTheSong) {
     ShowFolder dir;
     const ProgramResult run =
@@ -49,7 +42,7 @@ TEST(CaptureTool, ClipWithoutADisplayHoldsEveryFrameAndTheSong) {
     EXPECT_NE(run.err.find("90 frames"), std::string::npos) << run.err;
     EXPECT_TRUE(fs::exists(dir / "CaptureLog.txt"));
     EXPECT_FALSE(fs::exists(dir / "LogFile.txt"));
-    for (const auto& name : Files(dir.path())) EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+    for (const auto& name : FileNamesIn(dir.path())) EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
 
     const DecodedMedia media = ReadMedia(dir / "clip.mp4");
     ASSERT_TRUE(media.error.empty()) << media.error;
@@ -146,7 +139,7 @@ TEST(CaptureTool, AnInterruptedCaptureLeavesNoFileThatLooksFinished) {
         });
     EXPECT_NE(run.exitCode, 0);
     EXPECT_NE(run.err.find("interrupted"), std::string::npos) << run.err;
-    for (const auto& name : Files(dir.path()))
+    for (const auto& name : FileNamesIn(dir.path()))
         EXPECT_TRUE(name != "show.mp4" && name.find(".partial") == std::string::npos) << name;
 }
 
