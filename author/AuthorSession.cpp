@@ -121,6 +121,7 @@ bool AuthorSession::HandleKey(platform::MessageId message, platform::WParam key)
     switch (key) {
         case platform::VK_TAB:
             overlayShown = !overlayShown;
+            Print(overlayShown ? "overlay shown" : "overlay hidden");
             return true;
         case platform::VK_SPACE: action = TransportKey::PauseResume; break;
         case platform::VK_LEFT: action = TransportKey::BarBack; break;

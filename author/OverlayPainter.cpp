@@ -98,22 +98,32 @@ void OverlayPainter::Draw(const std::vector<std::string>& lines, int width, int 
     const float panel[4] = {0, 0, 0, 0.6f};
     const float ink[4] = {1, 1, 0.85f, 1};
     vertices.clear();
-    float widest = 0;
+    // Lines that would run off the bottom start a new column to the right.
+    const float lineHeight = kLineHeight * kScale;
+    const size_t perColumn =
+        std::max<size_t>(1, static_cast<size_t>((static_cast<float>(height) - 2 * kMargin) / lineHeight));
     const size_t count = std::min(lines.size(), kMaxLines);
-    for (size_t i = 0; i < count; ++i)
-        widest = std::max(widest, static_cast<float>(stb_easy_font_width(const_cast<char*>(lines[i].c_str()))));
-    AddRectangle(vertices, 0, 0, widest * kScale + 2 * kMargin, count * kLineHeight * kScale + 2 * kMargin, panel);
-    for (size_t i = 0; i < count; ++i) {
-        const int quads = stb_easy_font_print(0, 0, const_cast<char*>(lines[i].c_str()), nullptr, glyphs.data(),
-                                              static_cast<int>(glyphs.size()));
-        const float top = kMargin + i * kLineHeight * kScale;
-        // Each corner is x, y, z as floats and 4 colour bytes.
-        for (int q = 0; q < quads; ++q) {
-            const float* corner = reinterpret_cast<const float*>(glyphs.data() + q * 64);
-            const float x0 = kMargin + corner[0] * kScale, y0 = top + corner[1] * kScale;
-            const float x1 = kMargin + corner[8] * kScale, y1 = top + corner[9] * kScale;
-            AddRectangle(vertices, x0, y0, x1, y1, ink);
+    float left = 0;
+    for (size_t first = 0; first < count; first += perColumn) {
+        const size_t last = std::min(count, first + perColumn);
+        float widest = 0;
+        for (size_t i = first; i < last; ++i)
+            widest = std::max(widest, static_cast<float>(stb_easy_font_width(const_cast<char*>(lines[i].c_str()))));
+        const float right = left + widest * kScale + 2 * kMargin;
+        AddRectangle(vertices, left, 0, right, (last - first) * lineHeight + 2 * kMargin, panel);
+        for (size_t i = first; i < last; ++i) {
+            const int quads = stb_easy_font_print(0, 0, const_cast<char*>(lines[i].c_str()), nullptr,
+                                                  glyphs.data(), static_cast<int>(glyphs.size()));
+            const float x = left + kMargin, top = kMargin + (i - first) * lineHeight;
+            // Each corner is x, y, z as floats and 4 colour bytes; corner 2 is
+            // the one across from corner 0.
+            for (int q = 0; q < quads; ++q) {
+                const float* corner = reinterpret_cast<const float*>(glyphs.data() + q * 64);
+                AddRectangle(vertices, x + corner[0] * kScale, top + corner[1] * kScale, x + corner[8] * kScale,
+                             top + corner[9] * kScale, ink);
+            }
         }
+        left = right;
     }
 
     GLint oldProgram = 0, oldArray = 0, oldBuffer = 0, viewport[4] = {};
