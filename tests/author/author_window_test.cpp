@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <thread>
 #include <dirent.h>
 
 #include "author/Transport.h"
@@ -178,8 +177,7 @@ TEST_F(AuthorWindow, AShaderThatFailsKeepsTheOldProgramsUntilItCompiles) {
 TEST_F(AuthorWindow, SpaceFreezesThePictureAndRightPrintsTheNextBar) {
     Start();
     ASSERT_TRUE(WaitUntil([&] { return ShowsAPicture(); }, 60));
-    // How long the playing picture takes to change three times: the span in
-    // which the paused one must not change at all.
+    // How long the playing picture takes to change three times.
     std::vector<uint32_t> previous = Corner();
     int changes = 0;
     const auto movingStart = std::chrono::steady_clock::now();
@@ -198,15 +196,17 @@ TEST_F(AuthorWindow, SpaceFreezesThePictureAndRightPrintsTheNextBar) {
     ASSERT_TRUE(probe.TypeKey(window, XK_space));
     const std::string paused = NextLine("at ", &from);
     ASSERT_FALSE(paused.empty());
-    // The frame drawn just after the key may still hold a last step.
-    std::this_thread::sleep_for(span);
-    const std::vector<uint32_t> frozen = Corner();
-    const auto frozenEnd = std::chrono::steady_clock::now() + span;
-    int captures = 0;
+    // Over three such spans the paused picture changes once at most: the
+    // first frame after the key may still carry the music's last step.
+    previous = Corner();
+    int pausedChanges = 0;
+    const auto frozenEnd = std::chrono::steady_clock::now() + 3 * span;
     while (std::chrono::steady_clock::now() < frozenEnd) {
-        ASSERT_EQ(Corner(), frozen) << "capture " << captures;
-        ++captures;
+        std::vector<uint32_t> now = Corner();
+        if (now != previous) ++pausedChanges;
+        previous = now;
     }
+    EXPECT_LE(pausedChanges, 1);
 
     int beat = 0, sixteenth = 0;
     ASSERT_EQ(std::sscanf(paused.c_str(), "at %d:%d", &beat, &sixteenth), 2) << paused;

@@ -6,8 +6,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
-#include <thread>
 
 #include "tests/support/player_run.h"
 #include "tests/support/program_run.h"
@@ -21,25 +19,7 @@ RunningProgram::RunningProgram(const std::string& program, const std::vector<std
     int pipeEnds[2];
     if (errFile < 0 || pipe(pipeEnds) != 0) return;
     errPath = errTemplate;
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    pid = fork();
-    if (pid == 0) {
-        if (chdir(folder.c_str()) != 0) _exit(126);
-        dup2(pipeEnds[1], 1);
-        dup2(errFile, 2);
-        close(pipeEnds[0]);
-        for (const auto& [key, value] : environment) {
-            if (value)
-                setenv(key.c_str(), value->c_str(), 1);
-            else
-                unsetenv(key.c_str());
-        }
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
+    pid = SpawnProgram(program, args, folder, environment, pipeEnds[1], errFile, pipeEnds[0]);
     close(errFile);
     close(pipeEnds[1]);
     outPipe = pipeEnds[0];
