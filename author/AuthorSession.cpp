@@ -68,7 +68,8 @@ bool AuthorSession::Start(const AuthorOptions& options, std::string* error) {
     if (painter.Init()) surface->overlay = [this] { DrawOverlay(); };
 
     for (const std::string& folder : {FolderOf(files.source), FolderOf(files.sections), files.shaders})
-        if (!watch.Watch(folder)) Print("tessel-author: cannot watch " + folder + "; saves there are not followed");
+        if (!watch.Watch(folder))
+            std::fprintf(stderr, "tessel-author: cannot watch %s; saves there are not followed\n", folder.c_str());
     reload = std::make_unique<LiveReload>(files, engine.sync.device, &song,
                                           [this](const std::string&, std::string* log) {
                                               return RebuildDemo(engine, log);
@@ -110,9 +111,8 @@ void AuthorSession::Shutdown() {
     painter.Shutdown();
     engine.Shutdown();
     surface = nullptr;
-    if (!showFolder.empty() && chdir(showFolder.c_str()) != 0) {
-        // The run folder is removed by its absolute path all the same.
-    }
+    // Back to the show folder; the run folder goes by its absolute path either way.
+    if (!showFolder.empty() && chdir(showFolder.c_str()) != 0) showFolder.clear();
 }
 
 bool AuthorSession::HandleKey(platform::MessageId message, platform::WParam key) {

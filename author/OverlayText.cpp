@@ -1,6 +1,7 @@
 // OverlayText: composing the overlay's lines.
 #include "author/OverlayText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
