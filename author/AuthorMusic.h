@@ -1,8 +1,9 @@
-// AuthorMusic: the author's music, the player's sound system with one
-// difference: while the author holds it paused it still counts as playing, so
-// that the engine's frames go on (the picture stays up, frozen) instead of
-// ending the run. Once the song has played to its end the run ends as the
-// player's does.
+// AuthorMusic: the author's music, the player's sound system with two
+// differences, both so that the engine's frames go on (the picture stays up)
+// instead of the run ending: while the author holds it paused it still counts
+// as playing, and a song that plays to its end is held paused at the last
+// position read, to be sought back from. A song that never played (no sound
+// device) ends the run at once, as the player's does.
 #pragma once
 
 #include <memory>
@@ -27,14 +28,41 @@ public:
     }
     void Stop() override {
         held = false;
+        played = false;  // stopped on purpose: nothing to hold
         music->Stop();
     }
-    bool IsPlaying() override { return held || music->IsPlaying(); }
+    bool IsPlaying() override {
+        if (held) return true;
+        if (music->IsPlaying()) {
+            played = true;
+            return true;
+        }
+        if (!played) return false;
+        // Played out: start again at the last position and pause there.
+        music->SetPosition(lastPosition);
+        music->Play();
+        Pause();
+        heldAtEnd = true;
+        return true;
+    }
+    // True once after the song was held at its end.
+    bool TakeHeldAtEnd() {
+        const bool was = heldAtEnd;
+        heldAtEnd = false;
+        return was;
+    }
     void SetVolume(float gain) override { music->SetVolume(gain); }
-    float GetPosition() override { return music->GetPosition(); }
+    float GetPosition() override {
+        const float position = music->GetPosition();
+        if (music->IsPlaying()) lastPosition = position;
+        return position;
+    }
     void SetPosition(float beats) override { music->SetPosition(beats); }
 
 private:
     std::unique_ptr<IDemoAudioSystem> music;
     bool held = false;
+    bool played = false;
+    bool heldAtEnd = false;
+    float lastPosition = 0;
 };

@@ -61,7 +61,8 @@ bool AuthorSession::Start(const AuthorOptions& options, std::string* error) {
         *error = "the renderer could not start (see AuthorLog.txt)";
         return false;
     }
-    if (!engine.StartShow(new AuthorMusic(std::make_unique<ALDemoAudioSystem>()), new TestDemo)) {
+    music = new AuthorMusic(std::make_unique<ALDemoAudioSystem>());
+    if (!engine.StartShow(music, new TestDemo)) {
         *error = "the show could not start (see AuthorLog.txt)";
         return false;
     }
@@ -99,6 +100,7 @@ void AuthorSession::Run(const volatile std::sig_atomic_t* stop) {
         } else {
             BetweenFrames();
             engine.RunFrame();
+            if (music->TakeHeldAtEnd()) Print(transport->PausedByMusic());
         }
     }
 }
@@ -111,6 +113,7 @@ void AuthorSession::Shutdown() {
     painter.Shutdown();
     engine.Shutdown();
     surface = nullptr;
+    music = nullptr;
     // Back to the show folder; the run folder goes by its absolute path either way.
     if (!showFolder.empty() && chdir(showFolder.c_str()) != 0) showFolder.clear();
 }

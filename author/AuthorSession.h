@@ -21,6 +21,7 @@
 #include "platform/FileWatch.h"
 #include "tools/songform/SongForm.h"
 
+class AuthorMusic;
 class OverlaySurface;
 
 class AuthorSession {
@@ -33,8 +34,8 @@ public:
     // Starts everything in the current folder (the show folder); false with
     // *error when a path, the folder, the window or the show fails.
     bool Start(const AuthorOptions& options, std::string* error);
-    // Runs frames until Escape, a closed window, the song's end or `stop`
-    // (may be null, polled between frames) is set.
+    // Runs frames until Escape, a closed window or `stop` (may be null,
+    // polled between frames) is set; the song's end holds it paused.
     void Run(const volatile std::sig_atomic_t* stop);
     void Shutdown();
 
@@ -53,6 +54,7 @@ private:
     std::unique_ptr<LiveReload> reload;
     platform::FileWatch watch;
     OverlaySurface* surface = nullptr;  // owned by the renderer
+    AuthorMusic* music = nullptr;       // owned by the engine
     OverlayPainter painter;
     bool overlayShown = true;
     int framesPerSecond = 0;

@@ -108,6 +108,11 @@ std::string Transport::Press(TransportKey key) {
     return PositionLine(*song, at);
 }
 
+std::string Transport::PausedByMusic() {
+    paused = true;
+    return PositionLine(*song, Position());
+}
+
 bool Transport::Tick() {
     if (!looping || paused) return false;
     const double now = Position();

@@ -42,6 +42,10 @@ public:
     // True when it jumped.
     bool Tick();
 
+    // The music paused itself (at the song's end): the transport is paused
+    // too, so that Space resumes. Returns the position line.
+    std::string PausedByMusic();
+
     bool Paused() const { return paused; }
     bool Looping() const { return looping; }
     double LoopStart() const { return loopStart; }

@@ -1,7 +1,7 @@
 // tessel-author: the show in a window, following saves of its track source,
 // song form and shaders, with a transport on the keyboard and an overlay.
 // Run from the show folder (build/show/), like the player. Exit status 0
-// after Escape, a closed window or the song's end; 1 when it cannot start.
+// after Escape or a closed window; 1 when it cannot start.
 #include <csignal>
 #include <cstdio>
 #include <string>

@@ -2,7 +2,8 @@
 // with its own track source, song form and shaders: a constant source shows
 // a picture; rewriting it with Fade at 1 turns the window black; a broken
 // source keeps it black and prints FILE:LINE:COLUMN; restoring it brings the
-// picture back; a broken shader keeps the old programs; Space freezes the picture and Right prints the next bar.
+// picture back; a broken shader keeps the old programs; the song's end
+// holds the run; Space freezes the picture and Right prints the next bar.
 // Every wait is for a printed line or a pixel condition.
 // gtest comes before the X11 headers, whose macros clash with it.
 #include <gtest/gtest.h>
@@ -217,3 +218,19 @@ TEST_F(AuthorWindow, SpaceFreezesThePictureAndRightPrintsTheNextBar) {
     EXPECT_EQ(NextLine("at ", &from), PositionLine(song, BarAfter(beat + sixteenth / 16.0)));
     Quit();
 }
+
+TEST_F(AuthorWindow, TheSongsEndHoldsThePictureInsteadOfEndingTheRun) {
+    Start();
+    size_t from = author->Lines().size();
+    ASSERT_TRUE(probe.TypeKey(window, XK_End));
+    EXPECT_EQ(NextLine("at ", &from), "at 256:00 outro");
+    for (int bar = 0; bar < 4; ++bar) ASSERT_TRUE(probe.TypeKey(window, XK_Right));
+    for (int bar = 0; bar < 4; ++bar) ASSERT_FALSE(NextLine("at ", &from).empty());
+    EXPECT_EQ(author->Lines()[from - 1], "at 271:15 outro") << "a seek stops short of the end";
+    // The song plays its last row out, then the run holds there.
+    EXPECT_TRUE(StartsWith(NextLine("at 271:", &from), "at 271:")) << author->ErrorText();
+    ASSERT_TRUE(probe.TypeKey(window, XK_Page_Up));
+    EXPECT_EQ(NextLine("at ", &from), "at 256:00 outro") << "still running";
+    Quit();
+}
+
