@@ -226,9 +226,11 @@ platform::Result Engine::HandleMessage(platform::WindowHandle handle, platform::
             if (renderer) renderer->Resize(clientHeight, clientWidth);
             return 0;
         case platform::WM_KEYDOWN:
+            if (keyHandler && keyHandler(message, wParam)) return 0;
             if (wParam == platform::VK_ESCAPE) platform::PostQuitMessage(0);
             return 0;
         case platform::WM_CHAR:
+            if (keyHandler && keyHandler(message, wParam)) return 0;
             if ((wParam & 0xFF) == 0x66) {
                 if (showFrameCounter) {
                     if (savedCaption) platform::SetWindowText(window.handle, savedCaption.get());

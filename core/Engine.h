@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "core/ConfigFile.h"
@@ -52,6 +53,10 @@ public:
     platform::Result HandleMessage(platform::WindowHandle window, platform::MessageId message,
                                    platform::WParam wParam, platform::LParam lParam);
     void UpdateClientSize();
+
+    // Another program's keys: called first for WM_KEYDOWN and WM_CHAR with
+    // the message and its key; true when it took the key. The player sets none.
+    std::function<bool(platform::MessageId, platform::WParam)> keyHandler;
 
     // Replaceable clock and sleep, so that frame pacing can be tested.
     uint32_t (*tickSource)() = platform::GetTickCount;

@@ -29,7 +29,15 @@ constexpr MessageId WM_CLOSE = 0x0010;
 constexpr MessageId WM_QUIT = 0x0012;
 constexpr MessageId WM_KEYDOWN = 0x0100;
 constexpr MessageId WM_CHAR = 0x0102;
+constexpr WParam VK_TAB = 0x09;
 constexpr WParam VK_ESCAPE = 0x1B;
+constexpr WParam VK_SPACE = 0x20;
+constexpr WParam VK_PRIOR = 0x21;  // Page Up
+constexpr WParam VK_NEXT = 0x22;   // Page Down
+constexpr WParam VK_END = 0x23;
+constexpr WParam VK_HOME = 0x24;
+constexpr WParam VK_LEFT = 0x25;
+constexpr WParam VK_RIGHT = 0x27;
 
 // ShowWindow commands.
 constexpr int SW_HIDE = 0;

@@ -36,6 +36,10 @@ WParam VirtualKey(KeySym symbol) {
         case XK_Control_L: case XK_Control_R: return 0x11;
         case XK_Alt_L: case XK_Alt_R: return 0x12;
         case XK_space: return 0x20;
+        case XK_Page_Up: case XK_KP_Page_Up: return VK_PRIOR;
+        case XK_Page_Down: case XK_KP_Page_Down: return VK_NEXT;
+        case XK_End: case XK_KP_End: return VK_END;
+        case XK_Home: case XK_KP_Home: return VK_HOME;
         case XK_Left: return 0x25;
         case XK_Up: return 0x26;
         case XK_Right: return 0x27;

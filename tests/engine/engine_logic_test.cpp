@@ -149,6 +149,23 @@ TEST_F(EngineFrame, EscapeQuitsAndOtherKeysDoNothing) {
     EXPECT_TRUE(QuitPosted());
 }
 
+TEST_F(EngineFrame, KeyHandlerSeesKeysFirstAndWhatItLeavesReachesTheEngine) {
+    std::vector<std::pair<platform::MessageId, platform::WParam>> seen;
+    engine.keyHandler = [&](platform::MessageId message, platform::WParam key) {
+        seen.emplace_back(message, key);
+        return key == 'f' || key == platform::VK_SPACE;
+    };
+    engine.HandleMessage(nullptr, platform::WM_CHAR, 'f', 0);
+    EXPECT_FALSE(engine.showFrameCounter) << "taken by the handler";
+    engine.HandleMessage(nullptr, platform::WM_KEYDOWN, platform::VK_SPACE, 0);
+    engine.HandleMessage(nullptr, platform::WM_KEYDOWN, platform::VK_ESCAPE, 0);
+    EXPECT_TRUE(QuitPosted()) << "left to the engine";
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], std::make_pair(platform::WM_CHAR, platform::WParam('f')));
+    EXPECT_EQ(seen[1], std::make_pair(platform::WM_KEYDOWN, platform::VK_SPACE));
+    EXPECT_EQ(seen[2], std::make_pair(platform::WM_KEYDOWN, platform::VK_ESCAPE));
+}
+
 TEST_F(EngineFrame, SizeAndMoveBeforeTheWindowExistsChangeNothing) {
     engine.clientWidth = 7;
     engine.clientHeight = 9;

@@ -88,6 +88,22 @@ TEST_F(MessagesTest, KeysArriveAsKeyDownThenTypedCharacter) {
     for (const auto& key : keys) EXPECT_EQ(key.window, window);
 }
 
+TEST_F(MessagesTest, NavigationKeysArriveAsTheirVirtualKeys) {
+    StartServer(800, 600);
+    platform::WindowHandle window = NewWindow(0, 0, 300, 200);
+    ASSERT_NE(window, nullptr);
+    gSeen.clear();
+    const std::pair<KeySym, platform::WParam> keys[] = {
+        {XK_Page_Up, platform::VK_PRIOR}, {XK_Page_Down, platform::VK_NEXT}, {XK_Home, platform::VK_HOME},
+        {XK_End, platform::VK_END},       {XK_Left, platform::VK_LEFT},      {XK_Right, platform::VK_RIGHT},
+        {XK_Tab, platform::VK_TAB},       {XK_space, platform::VK_SPACE}};
+    for (const auto& key : keys) ASSERT_TRUE(probe->TypeKey(window->window, key.first));
+    ASSERT_TRUE(PumpUntil([] { return Only({platform::WM_KEYDOWN}).size() >= 8; }));
+    auto downs = Only({platform::WM_KEYDOWN});
+    ASSERT_EQ(downs.size(), 8u);
+    for (size_t i = 0; i < downs.size(); ++i) EXPECT_EQ(downs[i].wParam, keys[i].second) << i;
+}
+
 TEST_F(MessagesTest, ResizingAndMovingSendSizeAndMove) {
     StartServer(800, 600);
     platform::WindowHandle window = NewWindow(0, 0, 300, 200);

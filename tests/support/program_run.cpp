@@ -27,6 +27,31 @@ int WaitForExit(pid_t pid, std::chrono::steady_clock::time_point deadline, bool*
     return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
 
+pid_t SpawnProgram(const std::string& program, const std::vector<std::string>& args, const std::string& folder,
+                   const std::map<std::string, std::optional<std::string>>& environment, int outFile,
+                   int errFile, int closeInChild) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(folder.c_str()) != 0) _exit(126);
+        dup2(outFile, 1);
+        dup2(errFile, 2);
+        if (closeInChild >= 0) close(closeInChild);
+        for (const auto& [key, value] : environment) {
+            if (value)
+                setenv(key.c_str(), value->c_str(), 1);
+            else
+                unsetenv(key.c_str());
+        }
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& folder,
                          const std::map<std::string, std::optional<std::string>>& environment,
@@ -38,24 +63,7 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     int errFile = mkstemp(errTemplate);
     if (outFile < 0 || errFile < 0) return result;
 
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(folder.c_str()) != 0) _exit(126);
-        dup2(outFile, 1);
-        dup2(errFile, 2);
-        for (const auto& [key, value] : environment) {
-            if (value)
-                setenv(key.c_str(), value->c_str(), 1);
-            else
-                unsetenv(key.c_str());
-        }
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
+    pid_t pid = SpawnProgram(program, args, folder, environment, outFile, errFile);
     close(outFile);
     close(errFile);
     if (pid > 0) {

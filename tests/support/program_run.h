@@ -30,5 +30,12 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
                          const std::map<std::string, std::optional<std::string>>& environment = {},
                          int timeoutSeconds = 300, const WhileRunning& whileRunning = nullptr);
 
+// Starts `program` with `args` in `folder`, its standard output and error
+// going to the given descriptors; `closeInChild` (unless -1) is closed in the
+// child, such as the other end of a pipe. The child's id, -1 on failure.
+pid_t SpawnProgram(const std::string& program, const std::vector<std::string>& args, const std::string& folder,
+                   const std::map<std::string, std::optional<std::string>>& environment, int outFile,
+                   int errFile, int closeInChild = -1);
+
 // Waits for the child, killing it once the deadline passes; its exit code.
 int WaitForExit(pid_t pid, std::chrono::steady_clock::time_point deadline, bool* timedOut);

@@ -109,6 +109,25 @@ bool X11Probe::Geometry(Window window, int* x, int* y, int* width, int* height) 
     return true;
 }
 
+std::vector<uint32_t> X11Probe::Capture(Window window, int* width, int* height) {
+    std::vector<uint32_t> pixels;
+    *width = *height = 0;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes) || attributes.width <= 0 || attributes.height <= 0)
+        return pixels;
+    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (!image) return pixels;
+    pixels.resize(static_cast<size_t>(attributes.width) * attributes.height);
+    for (int y = 0; y < attributes.height; ++y)
+        for (int x = 0; x < attributes.width; ++x)
+            pixels[static_cast<size_t>(y) * attributes.width + x] =
+                static_cast<uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF);
+    XDestroyImage(image);
+    *width = attributes.width;
+    *height = attributes.height;
+    return pixels;
+}
+
 bool X11Probe::HasFullScreenState(Window window) {
     Atom state = XInternAtom(display, "_NET_WM_STATE", False);
     Atom fullScreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);

@@ -6,7 +6,9 @@
 
 #include <X11/Xlib.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 class X11Probe {
 public:
@@ -39,6 +41,10 @@ public:
     // Gives the window the keyboard focus, then presses and releases the key
     // of `keysym` (with Shift held when `shift`).
     bool TypeKey(Window window, unsigned long keysym, bool shift = false);
+    // The window's pixels as 0xRRGGBB, rows from the top; empty when they
+    // cannot be read (then width and height are 0).
+    std::vector<uint32_t> Capture(Window window, int* width, int* height);
+
     // Sends the WM_DELETE_WINDOW protocol message, as a close box does.
     bool RequestClose(Window window);
 

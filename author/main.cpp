@@ -1,0 +1,44 @@
+// tessel-author: the show in a window, following saves of its track source,
+// song form and shaders, with a transport on the keyboard and an overlay.
+// Run from the show folder (build/show/), like the player. Exit status 0
+// after Escape or a closed window; 1 when it cannot start.
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+#include "author/AuthorOptions.h"
+#include "author/AuthorSession.h"
+
+namespace {
+
+volatile std::sig_atomic_t gStop = 0;
+
+void RequestStop(int) { gStop = 1; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    AuthorOptions options = DefaultAuthorOptions(TESSEL_SOURCE_TREE);
+    std::string error;
+    if (!ParseAuthorOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "tessel-author: %s (see tessel-author --help)\n", error.c_str());
+        return 1;
+    }
+    if (options.help) {
+        std::fputs(AuthorUsage("tessel-author").c_str(), stdout);
+        return 0;
+    }
+    // An interrupted run still shuts down and removes its run folder.
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+    std::signal(SIGHUP, RequestStop);
+    AuthorSession session;
+    if (!session.Start(options, &error)) {
+        session.Shutdown();
+        std::fprintf(stderr, "tessel-author: %s\n", error.c_str());
+        return 1;
+    }
+    session.Run(&gStop);
+    session.Shutdown();
+    return 0;
+}

@@ -1,0 +1,47 @@
+// tessel-author's command line as a user meets it: --help, refused options,
+// missing files and a folder that is not the show folder each end with a
+// message on standard error and a failing exit status, before any window.
+#include <gtest/gtest.h>
+
+#include "tests/support/program_run.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+ProgramResult Author(const std::vector<std::string>& args, const std::string& folder = TESSEL_SHOW_DIR) {
+    return RunProgram(TESSEL_AUTHOR, args, folder, {{"DISPLAY", std::nullopt}}, 60);
+}
+
+}  // namespace
+
+TEST(AuthorCommandLine, HelpPrintsTheUsageAndSucceeds) {
+    const ProgramResult run = Author({"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.rfind("usage: tessel-author [--sync FILE] [--sections FILE] [--shaders DIR]\n", 0), 0u)
+        << run.out;
+    EXPECT_TRUE(run.err.empty()) << run.err;
+}
+
+TEST(AuthorCommandLine, BadArgumentsAndMissingFilesFailWithAMessage) {
+    ScratchDir dir;
+    struct Case {
+        std::vector<std::string> args;
+        std::string folder;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--loud"}, TESSEL_SHOW_DIR, "tessel-author: unknown option --loud (see tessel-author --help)\n"},
+        {{"--sync"}, TESSEL_SHOW_DIR, "tessel-author: --sync needs a path (see tessel-author --help)\n"},
+        {{"--sync", dir / "none.sync"}, TESSEL_SHOW_DIR, "tessel-author: " + dir / "none.sync" + ": no such file\n"},
+        {{"--shaders", dir / "none"}, TESSEL_SHOW_DIR, "tessel-author: " + dir / "none" + ": no such folder\n"},
+        {{}, dir.path(),
+         "tessel-author: no show folder here: ./Audio is missing (run tessel-author from the show folder, "
+         "build/show/)\n"},
+    };
+    for (const Case& c : cases) {
+        const ProgramResult run = Author(c.args, c.folder);
+        EXPECT_EQ(run.exitCode, 1) << c.message;
+        EXPECT_EQ(run.err, c.message);
+        EXPECT_TRUE(run.out.empty()) << run.out;
+    }
+}
