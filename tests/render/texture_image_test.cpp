@@ -152,6 +152,20 @@ TEST(TextureImage, FuzzFindingsAreRefused) {
     EXPECT_EQ(found, 4);
 }
 
+// A JPEG whose data runs out of bits mid-scan: stb_image decodes what it can
+// (with zeros for the rest) and the cross comes out whole, or it is refused.
+TEST(TextureImage, JpegRunningOutOfBitsDecodesOrIsRefused) {
+    const std::string bytes = ReadFileBytes(std::string(TESSEL_SOURCE_DIR) +
+                                            "/tests/fuzz/corpus/image_fuzz/jpeg_drained_bit_reader_shift.jpg");
+    ASSERT_FALSE(bytes.empty());
+    for (bool cubeMap : {false, true}) {
+        TextureImage image;
+        if (!Decodes(bytes, cubeMap, &image)) continue;
+        EXPECT_TRUE(image.pixels);
+        EXPECT_TRUE(TextureSizeUsable(image.height, image.width, cubeMap, TextureLimits{}));
+    }
+}
+
 TEST(TextureImage, OnlyRegularFilesAreRead) {
     ScratchDir dir;
     dir.Write("cross.png", Encode("png", 3, 4));
