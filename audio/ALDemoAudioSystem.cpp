@@ -156,7 +156,10 @@ float ALDemoAudioSystem::GetPosition() {
     float seconds = -1.0f;
     if (offset >= 0) {
         // The song's first sample is heard at 0, not before.
-        const double heard = playing ? std::max(0.0, offset - latency) : offset;
+        // What was sought or started from is heard first, not what was
+        // still in flight before it: a start at 0 never reads negative, a
+        // seek never reads behind its target.
+        const double heard = playing ? std::max(heardFrom, offset - latency) : offset;
         seconds = float(clock.Position(heard));
     }
     return (beatsPerMinute / 60.0f) * seconds;
@@ -164,6 +167,9 @@ float ALDemoAudioSystem::GetPosition() {
 
 void ALDemoAudioSystem::Restart(bool nowPlaying) {
     playing = nowPlaying;
+    ALfloat seconds = 0;
+    alGetSourcef(source, AL_SEC_OFFSET, &seconds);
+    heardFrom = seconds > 0 ? seconds : 0;
     latencyOffset = -1;
     clock.Reset();
 }

@@ -54,6 +54,8 @@ public:
     // The latency last read, and the offset it was read with (-1: read again).
     double latency = 0;
     double latencyOffset = -1;
+    // Where the song was started or sought to: nothing earlier is heard after it.
+    double heardFrom = 0;
     MusicClock clock;
 
 private:
