@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 cmake --build build -j "$(nproc)" --target tessel-capture show_data
 
 # NAME BEAT: the moment each frame shows.
-frames=("1_floor_gathers 40" "2_snake_rises 66" "3_ball_and_bloom 112"
+frames=("1_floor_gathers 40" "2_snake_rises 66" "3_ball_and_bloom 118"
         "4_snake_tunnel 150" "5_tunnel_climax 196" "6_rain_returns 222")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
