@@ -186,9 +186,10 @@ void Engine::Shutdown() {
     if (demo) {
         if (gLogger == logger && logger) logger->WritePair("Shutting Down Demo: ", DemoName(demo));
         demo->Shutdown();
-        // The demo interface keeps its destructor protected; the engine made a TestDemo.
-        delete static_cast<TestDemo*>(demo);
+        delete demo;
         demo = nullptr;
+        // The demo's post-processors are gone with it.
+        if (renderer) renderer->postProcessor = nullptr;
     }
     if (audio) audio->Shutdown();
     if (renderer) {

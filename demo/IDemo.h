@@ -10,6 +10,8 @@ class IPostProcessor;
 
 class IDemo {
 public:
+    // The engine deletes the demo through this interface.
+    virtual ~IDemo() = default;
     virtual bool Init() = 0;
     virtual void Shutdown() = 0;
     virtual bool Render() = 0;
@@ -19,7 +21,4 @@ public:
     int32_t effectsStarted = 0;
     int32_t postProcessorsStarted = 0;
     const char* name = nullptr;
-
-protected:
-    ~IDemo() = default;
 };

@@ -162,6 +162,10 @@ void TestDemo::ReleaseTracks() {
 }
 
 void TestDemo::DeleteParts() {
+    // The renderer must not keep drawing through a post-processor deleted here.
+    if (gRenderer)
+        for (IPostProcessor* postProcessor : postProcessors)
+            if (gRenderer->postProcessor == postProcessor) gRenderer->postProcessor = nullptr;
     for (auto& destroy : deleters) destroy();
     deleters.clear();
     effects.clear();

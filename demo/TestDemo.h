@@ -20,7 +20,7 @@ public:
     TestDemo();
     // Other parts, for instance stand-ins in tests.
     explicit TestDemo(PartsBuilder builder);
-    ~TestDemo();
+    ~TestDemo() override;
     TestDemo(const TestDemo&) = delete;
     TestDemo& operator=(const TestDemo&) = delete;
 

@@ -36,35 +36,9 @@ bool SwapBuffers(DeviceContext deviceContext) {
 namespace {
 
 // X errors raised by the GLX calls below (a refused context version answers
-// with BadMatch or GLXBadFBConfig) must not end the process through Xlib's
-// default handler; the calls' own results tell what went wrong.
-int gTrappedErrors = 0;
-int TrapError(Display*, XErrorEvent*) {
-    ++gTrappedErrors;
-    return 0;
-}
-
-class ErrorTrap {
-public:
-    explicit ErrorTrap(Display* display) : display(display) {
-        XSync(display, False);
-        gTrappedErrors = 0;
-        previous = XSetErrorHandler(TrapError);
-    }
-    ~ErrorTrap() {
-        XSync(display, False);
-        XSetErrorHandler(previous);
-    }
-    // True when an X error arrived since the trap was set.
-    bool Caught() {
-        XSync(display, False);
-        return gTrappedErrors > 0;
-    }
-
-private:
-    Display* display;
-    int (*previous)(Display*, XErrorEvent*) = nullptr;
-};
+// with BadMatch or GLXBadFBConfig) are trapped; the calls' own results tell
+// what went wrong.
+using platform::x11::ErrorTrap;
 
 // The first matching config with a window visual, preferring one whose visual
 // has no alpha channel (depth 24): a 32-bit ARGB visual would let a
@@ -167,8 +141,12 @@ bool GLContext::Create(platform::WindowHandle window, int samples) {
 
     GLXContext current = legacy;
     if (glxewIsSupported("GLX_ARB_create_context") && glXCreateContextAttribsARB) {
-        const int contextAttributes[] = {GLX_CONTEXT_MAJOR_VERSION_ARB, 3,
-                                         GLX_CONTEXT_MINOR_VERSION_ARB, 3, None};
+        const int contextAttributes[] = {GLX_CONTEXT_MAJOR_VERSION_ARB, 3, GLX_CONTEXT_MINOR_VERSION_ARB, 3,
+#ifdef TESSEL_GL_DEBUG
+                                         // Drivers report every error only to a debug context.
+                                         GLX_CONTEXT_FLAGS_ARB, GLX_CONTEXT_DEBUG_BIT_ARB,
+#endif
+                                         None};
         GLXContext versioned = nullptr;
         {
             ErrorTrap trap(display);
@@ -176,6 +154,9 @@ bool GLContext::Create(platform::WindowHandle window, int samples) {
                                                    contextAttributes);
         }
         if (!versioned) {
+            // Nothing keeps the legacy context once start-up has failed.
+            glXMakeContextCurrent(display, None, None, nullptr);
+            glXDestroyContext(display, legacy);
             LogError("Failed to create desired OpenGL Context!");
             return false;
         }

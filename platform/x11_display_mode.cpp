@@ -131,6 +131,7 @@ bool ChangeDisplayMode(int width, int height) {
             if (wanted) {
                 XWindowAttributes screen;
                 XGetWindowAttributes(display, root, &screen);
+                const bool switchedBefore = gSaved.saved;
                 if (!gSaved.saved) {
                     gSaved.saved = true;
                     gSaved.crtc = outputInfo->crtc;
@@ -150,7 +151,17 @@ bool ChangeDisplayMode(int width, int height) {
                 std::vector<RROutput> outputs = {output};
                 ok = ApplyMode(display, root, resources, outputInfo->crtc, wanted, crtcInfo->rotation, 0, 0, outputs,
                                width, height, widthMm, heightMm);
-                if (ok) InstallExitHooks();
+                if (ok) {
+                    InstallExitHooks();
+                } else {
+                    // Either step may have gone through before the other failed:
+                    // put back the output's mode and the screen size as they were.
+                    std::vector<RROutput> previous(crtcInfo->outputs, crtcInfo->outputs + crtcInfo->noutput);
+                    ApplyMode(display, root, resources, outputInfo->crtc, crtcInfo->mode, crtcInfo->rotation,
+                              crtcInfo->x, crtcInfo->y, previous, screen.width, screen.height,
+                              DisplayWidthMM(display, instance->screen), DisplayHeightMM(display, instance->screen));
+                    if (!switchedBefore) gSaved = SavedMode{};
+                }
             }
         }
     }
@@ -170,7 +181,8 @@ bool TakeStopRequest() {
 
 void RestoreDisplayMode() {
     InstanceRecord* instance = CurrentInstance();
-    if (!gSaved.saved || !instance) return;
+    // A dead connection takes no requests: nothing can be put back through it.
+    if (!gSaved.saved || !instance || ConnectionLost()) return;
     Display* display = instance->display;
     Window root = RootWindow(display, instance->screen);
     if (XRRScreenResources* resources = XRRGetScreenResources(display, root)) {

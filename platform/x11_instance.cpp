@@ -11,11 +11,17 @@ namespace {
 
 InstanceRecord gInstance;
 bool gReportedNoDisplay = false;
-int gLastError = 0;
+x11::ErrorTrap* gInnermostTrap = nullptr;
+bool gConnectionLost = false;
 
-int RecordXError(Display*, XErrorEvent* event) {
-    gLastError = event->error_code;
-    return 0;
+// Xlib ends the process once this returns, so it ends it itself, once: an
+// exit hook that touches the dead connection again (the display mode's
+// restore checks ConnectionLost first) lands in the second branch.
+int EndOnLostConnection(Display*) {
+    if (gConnectionLost) std::_Exit(1);
+    gConnectionLost = true;
+    std::fprintf(stderr, "tessel: lost the connection to the X display\n");
+    std::exit(1);
 }
 
 }  // namespace
@@ -31,7 +37,8 @@ Instance GetInstance() {
         }
         return nullptr;
     }
-    XSetErrorHandler(RecordXError);
+    XSetErrorHandler(x11::RecordXError);
+    XSetIOErrorHandler(EndOnLostConnection);
     gInstance.display = display;
     gInstance.screen = DefaultScreen(display);
     gInstance.wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
@@ -47,13 +54,35 @@ namespace x11 {
 
 InstanceRecord* CurrentInstance() { return gInstance.display ? &gInstance : nullptr; }
 
-bool TrapErrors(Display* display, void (*request)(void*), void* context) {
-    XSync(display, False);
-    gLastError = 0;
-    request(context);
-    XSync(display, False);
-    return gLastError == 0;
+// An error outside any trap is dropped: the calls' own results tell what failed.
+int RecordXError(Display*, XErrorEvent*) {
+    if (gInnermostTrap) ++gInnermostTrap->errors;
+    return 0;
 }
+
+// Errors of earlier requests are delivered before the trap is set.
+ErrorTrap::ErrorTrap(Display* display) : display(display), outer(gInnermostTrap) {
+    XSync(display, False);
+    gInnermostTrap = this;
+}
+
+ErrorTrap::~ErrorTrap() {
+    XSync(display, False);
+    gInnermostTrap = outer;
+}
+
+bool ErrorTrap::Caught() {
+    XSync(display, False);
+    return errors > 0;
+}
+
+bool TrapErrors(Display* display, void (*request)(void*), void* context) {
+    ErrorTrap trap(display);
+    request(context);
+    return !trap.Caught();
+}
+
+bool ConnectionLost() { return gConnectionLost; }
 
 void CloseInstance() {
     if (!gInstance.display) return;

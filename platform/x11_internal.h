@@ -30,7 +30,8 @@ struct WindowRecord {
     std::u16string caption;
     int x = 0, y = 0;           // requested outer position
     int clientX = 0, clientY = 0;  // client origin on the screen as last reported
-    int width = 0, height = 0;  // current client size
+    int width = 0, height = 0;  // client size as last measured
+    int reportedWidth = 0, reportedHeight = 0;  // client size the last WM_SIZE carried
     bool fullScreen = false;
     bool visible = false;
 };
@@ -62,9 +63,31 @@ void ForgetMessages();
 void RestoreDisplayMode();
 // True once after a termination signal arrived while a display mode was switched.
 bool TakeStopRequest();
-// Runs `request` with X errors trapped instead of ending the process; true
-// when the server reported no error for it.
+// Collects the X errors of the requests made during its lifetime instead of
+// letting them reach the process's handler. Traps nest: each error counts
+// for the innermost trap alive when it arrives, never for an outer one.
+class ErrorTrap {
+public:
+    explicit ErrorTrap(Display* display);
+    ~ErrorTrap();
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+    // True when the server reported an error for a request made since the trap was set.
+    bool Caught();
+
+private:
+    friend int RecordXError(Display*, XErrorEvent*);
+    Display* display;
+    ErrorTrap* outer;
+    int errors = 0;
+};
+// The process's X error handler: counts for the innermost trap.
+int RecordXError(Display*, XErrorEvent* event);
+// Runs `request` under an ErrorTrap; true when the server reported no error for it.
 bool TrapErrors(Display* display, void (*request)(void*), void* context);
+// True once the connection to the X server has been lost; nothing may be
+// sent to it any more.
+bool ConnectionLost();
 
 // Re-creates the native window of `window` with the given visual, keeping its
 // handle, position, size, caption, visibility and event mask, so that a GL

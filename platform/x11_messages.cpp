@@ -59,9 +59,13 @@ void TranslateConfigure(WindowRecord* record, const XConfigureEvent& event) {
     // Behind a reparenting window manager the event is relative to the frame.
     XTranslateCoordinates(display, record->window, RootWindow(display, record->instance->screen), 0, 0, &x, &y,
                           &child);
-    if (event.width != record->width || event.height != record->height) {
-        record->width = event.width;
-        record->height = event.height;
+    // Measuring (GetClientRect) may already have seen this size, so the
+    // decision compares with the size the procedure was last told.
+    record->width = event.width;
+    record->height = event.height;
+    if (event.width != record->reportedWidth || event.height != record->reportedHeight) {
+        record->reportedWidth = event.width;
+        record->reportedHeight = event.height;
         Push(record, WM_SIZE, 0, x11::MakeLParam(event.width, event.height));
     }
     if (x != record->clientX || y != record->clientY) {

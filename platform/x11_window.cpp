@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -27,7 +26,9 @@ struct ClassEntry {
 
 std::vector<std::unique_ptr<ClassEntry>> gClasses;
 std::map<Window, WindowRecord*> gWindows;
-std::set<WindowRecord*> gLive;
+// The layer owns every live record: what is still open when the process
+// ends (the hidden bootstrap window, say) is freed with this map.
+std::map<WindowRecord*, std::unique_ptr<WindowRecord>> gLive;
 bool gCursorHidden = false;
 Cursor gBlankCursor = 0;
 
@@ -256,10 +257,12 @@ WindowHandle CreateWindow(uint32_t exStyle, const char16_t* className, const cha
     if (!CreateNative(record.get(), DefaultVisual(display, instance->screen), DefaultDepth(display, instance->screen)))
         return nullptr;
     ClientOrigin(record.get(), &record->clientX, &record->clientY);
-    WindowRecord* handle = record.release();
+    WindowRecord* handle = record.get();
     gWindows[handle->window] = handle;
-    gLive.insert(handle);
+    gLive.emplace(handle, std::move(record));
     // Creation tells the procedure the window's size, then its position.
+    handle->reportedWidth = handle->width;
+    handle->reportedHeight = handle->height;
     x11::SendMessage(handle, WM_SIZE, 0, x11::MakeLParam(handle->width, handle->height));
     if (x11::IsLive(handle)) x11::SendMessage(handle, WM_MOVE, 0, x11::MakeLParam(handle->clientX, handle->clientY));
     return x11::IsLive(handle) ? handle : nullptr;
@@ -282,11 +285,11 @@ bool DestroyWindow(WindowHandle window) {
     if (!x11::IsLive(window)) return false;
     x11::SendMessage(window, WM_DESTROY, 0, 0);
     if (!x11::IsLive(window)) return true;  // the procedure destroyed it already
+    std::unique_ptr<WindowRecord> record = std::move(gLive[window]);
     gLive.erase(window);
     x11::DropMessagesFor(window);
     ReleaseNative(window);
     XSync(window->instance->display, False);
-    delete window;
     return true;
 }
 
@@ -344,7 +347,7 @@ void HideCursor() {
     gCursorHidden = true;
     InstanceRecord* instance = x11::CurrentInstance();
     if (!instance) return;
-    for (WindowRecord* record : gLive)
+    for (const auto& [record, owned] : gLive)
         XDefineCursor(instance->display, record->window, BlankCursor(instance->display, record->window));
     XFlush(instance->display);
 }
@@ -398,10 +401,8 @@ bool RecreateWithVisual(WindowHandle window, XVisualInfo* visual) {
 
 void ForgetWindows() {
     InstanceRecord* instance = CurrentInstance();
-    for (WindowRecord* record : gLive) {
-        if (instance) ReleaseNative(record);
-        delete record;
-    }
+    if (instance)
+        for (const auto& [record, owned] : gLive) ReleaseNative(record);
     gLive.clear();
     gWindows.clear();
     gClasses.clear();

@@ -45,6 +45,7 @@ bool GLRenderer::Init(platform::WindowHandle window, int samples) {
         LogError("Failed to initialize OpenGL Context!");
         return false;
     }
+    InstallGLErrorReport();  // only in TESSEL_GL_DEBUG builds
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     width = static_cast<float>(viewport[0]) + static_cast<float>(viewport[2]);

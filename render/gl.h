@@ -1,19 +1,16 @@
-// The GL entry points (GLEW) and an opt-in error check for development:
-// build with -DTESSEL_GL_DEBUG=ON and wrap a call in GL_CHECK(...) to log any
-// error it raised together with the call's text. Shipped builds query nothing.
+// The GL entry points (GLEW) and the opt-in GL error report for development:
+// a build with -DTESSEL_GL_DEBUG=ON logs every GL error as an error line
+// naming the call that raised it, through the driver's debug output
+// (KHR_debug), synchronously, on the thread that made the call. Shipped
+// builds install nothing and query nothing.
 #pragma once
 
 #include <GL/glew.h>
 
 #ifdef TESSEL_GL_DEBUG
-void ReportGLError(unsigned int error, const char* call, const char* file, int line);
-#define GL_CHECK(call)                                                              \
-    do {                                                                            \
-        call;                                                                       \
-        for (GLenum glCheckError_ = glGetError(); glCheckError_ != GL_NO_ERROR;     \
-             glCheckError_ = glGetError())                                          \
-            ReportGLError(glCheckError_, #call, __FILE__, __LINE__);                \
-    } while (0)
+// Turns on synchronous debug output on the current context and logs each
+// error message; false (with an error line) when the driver has none.
+bool InstallGLErrorReport();
 #else
-#define GL_CHECK(call) call
+inline bool InstallGLErrorReport() { return true; }
 #endif

@@ -8,6 +8,7 @@
 #include "audio/IDemoAudioSystem.h"
 #include "core/Engine.h"
 #include "demo/IDemo.h"
+#include "tests/show/demo_doubles.h"
 
 namespace {
 
@@ -45,6 +46,31 @@ public:
     bool Render() override {
         gJournal.push_back("render");
         return true;
+    }
+};
+
+// A demo that owns its post-processor, as the production's does.
+class OwningDemo final : public IDemo {
+public:
+    explicit OwningDemo(FakePostProcessor* bloom) : bloom(bloom) { postProcessors.push_back(bloom); }
+    ~OwningDemo() override {
+        delete bloom;
+        gJournal.push_back("demo deleted");
+    }
+    bool Init() override { return true; }
+    void Shutdown() override { gJournal.push_back("demo shutdown"); }
+    bool Render() override { return true; }
+
+private:
+    FakePostProcessor* bloom;
+};
+
+// Journals whether it still points at a post-processor when it is shut down.
+class JournalRenderer final : public FakeRenderer {
+public:
+    JournalRenderer() : FakeRenderer(nullptr) {}
+    void Shutdown() override {
+        gJournal.push_back(postProcessor ? "renderer shutdown, post-processor set" : "renderer shutdown");
     }
 };
 
@@ -186,4 +212,19 @@ TEST(EngineShutdown, AfterALogThatNeverOpenedWritesNothingAndStopsTheMusic) {
     EXPECT_EQ(engine.logger, nullptr);
     Engine untouched;
     untouched.Shutdown();  // nothing was created: nothing to do
+}
+
+TEST(EngineShutdown, DeletesTheDemoThroughItsInterfaceAndForgetsItsPostProcessor) {
+    gJournal.clear();
+    CallLog calls;
+    int deleted = 0;
+    auto* bloom = new FakePostProcessor("Bloom", &calls, &deleted);
+    Engine engine;
+    engine.renderer = new JournalRenderer;  // the engine deletes what it owns
+    engine.renderer->postProcessor = bloom;
+    engine.demo = new OwningDemo(bloom);
+    engine.Shutdown();
+    EXPECT_EQ(deleted, 1);
+    EXPECT_EQ(gJournal, (std::vector<std::string>{"demo shutdown", "demo deleted", "renderer shutdown"}));
+    EXPECT_EQ(engine.demo, nullptr);
 }

@@ -3,6 +3,8 @@
 // back once the layer lets go of the display.
 #include "tests/platform/on_xvfb.h"
 
+#include <gmock/gmock.h>
+
 #include <X11/extensions/Xrandr.h>
 
 #include <csignal>
@@ -33,6 +35,22 @@ protected:
         XSync(display, False);
         XRRFreeScreenResources(resources);
         return mode != 0;
+    }
+    // The width of the mode the server's first output shows; 0 when unknown.
+    int OutputModeWidth() {
+        Display* display = probe->native();
+        XRRScreenResources* resources = XRRGetScreenResources(display, DefaultRootWindow(display));
+        if (!resources) return 0;
+        int width = 0;
+        if (XRROutputInfo* output = resources->noutput > 0 ? XRRGetOutputInfo(display, resources, resources->outputs[0]) : nullptr) {
+            if (XRRCrtcInfo* crtc = output->crtc ? XRRGetCrtcInfo(display, resources, output->crtc) : nullptr) {
+                width = static_cast<int>(crtc->width);
+                XRRFreeCrtcInfo(crtc);
+            }
+            XRRFreeOutputInfo(output);
+        }
+        XRRFreeScreenResources(resources);
+        return width;
     }
 };
 
@@ -92,4 +110,41 @@ TEST_F(DisplayModeTest, AnOfferedModeIsSwitchedToAndRestored) {
     platform::x11::CloseInstance();  // what process exit does
     EXPECT_EQ(probe->ScreenWidth(), 1024);
     EXPECT_EQ(probe->ScreenHeight(), 768);
+}
+
+TEST_F(DisplayModeTest, AScreenResizeRefusedAfterTheSwitchPutsTheModeBack) {
+    StartServer(1024, 768);
+    ASSERT_TRUE(OfferMode(800, 600));
+    // A screen 1 mm across: at 800 of its 1024 pixels it would be 0 mm wide,
+    // which X refuses once the output has already switched to 800 x 600.
+    Display* display = probe->native();
+    XRRSetScreenSize(display, DefaultRootWindow(display), 1024, 768, 1, 1);
+    XSync(display, False);
+    platform::x11::CloseInstance();  // the next connection reads the new size
+    ASSERT_NE(platform::GetInstance(), nullptr);
+    ASSERT_EQ(DisplayWidthMM(platform::GetInstance()->display, 0), 1);
+
+    EXPECT_FALSE(platform::ChangeDisplayMode(800, 600));
+    EXPECT_EQ(OutputModeWidth(), 1024);
+    EXPECT_EQ(probe->ScreenWidth(), 1024);
+    EXPECT_EQ(probe->ScreenHeight(), 768);
+}
+
+TEST_F(DisplayModeTest, LosingTheServerWhileSwitchedEndsTheProcessOnce) {
+    // The run happens in a child process, which the lost connection ends.
+    auto run = [this] {
+        StartServer(1024, 768);
+        if (!server || !probe || !OfferMode(800, 600)) std::_Exit(3);
+        if (!platform::ChangeDisplayMode(800, 600)) std::_Exit(4);
+        server.reset();  // the X server goes away while its mode is switched
+        platform::Message message;
+        for (;;) platform::PeekMessage(&message);
+    };
+    auto onceAndOursOnly = [](const std::string& text) {
+        const std::string line = "tessel: lost the connection to the X display";
+        size_t first = text.find(line);
+        return first != std::string::npos && text.find(line, first + 1) == std::string::npos &&
+               text.find("XIO") == std::string::npos;
+    };
+    EXPECT_EXIT(run(), testing::ExitedWithCode(1), testing::Truly(onceAndOursOnly));
 }

@@ -3,8 +3,11 @@
 // can bring its own server.
 #pragma once
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <link.h>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -25,6 +28,7 @@ protected:
         ASSERT_NE(platform::GetInstance(), nullptr);
     }
     void TearDown() override {
+        KeepGLDriversLoaded();
         platform::x11::CloseInstance();
         gEngine = nullptr;
         probe.reset();
@@ -33,6 +37,21 @@ protected:
 
     std::unique_ptr<XvfbServer> server;
     std::unique_ptr<X11Probe> probe;
+
+private:
+    // Closing the display unloads Mesa's DRI driver, whose globals still
+    // point at blocks it allocated; LeakSanitizer would then report those in
+    // a module it can no longer name (so no library suppression can match).
+    // One more reference per loaded driver keeps it mapped to the end.
+    static void KeepGLDriversLoaded() {
+        dl_iterate_phdr(
+            [](dl_phdr_info* info, size_t, void*) {
+                if (info->dlpi_name && std::strstr(info->dlpi_name, "_dri.so"))
+                    dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD);
+                return 0;
+            },
+            nullptr);
+    }
 };
 
 // Dispatches every waiting message until `done` holds (or 30 s pass).

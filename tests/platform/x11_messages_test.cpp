@@ -122,6 +122,25 @@ TEST_F(MessagesTest, ResizingAndMovingSendSizeAndMove) {
     EXPECT_EQ(rect.bottom, 240);
 }
 
+TEST_F(MessagesTest, ASizeMeasuredBeforeItsEventArrivesIsStillReported) {
+    StartServer(800, 600);
+    platform::WindowHandle window = NewWindow(0, 0, 300, 200);
+    ASSERT_NE(window, nullptr);
+    platform::Message message;
+    while (platform::PeekMessage(&message)) platform::DispatchMessage(&message);
+    gSeen.clear();
+    XResizeWindow(probe->native(), window->window, 420, 260);
+    XSync(probe->native(), False);
+    // The engine measures on a move, which may come before the resize's event.
+    platform::Rect rect;
+    ASSERT_TRUE(platform::GetClientRect(window, &rect));
+    ASSERT_EQ(rect.right, 420);
+    ASSERT_TRUE(PumpUntil([] { return Saw(platform::WM_SIZE); }));
+    auto sizes = Only({platform::WM_SIZE});
+    ASSERT_EQ(sizes.size(), 1u);
+    EXPECT_EQ(sizes[0].lParam, platform::x11::MakeLParam(420, 260));
+}
+
 TEST_F(MessagesTest, CloseRequestDestroysTheWindowThroughTheDefault) {
     StartServer(800, 600);
     platform::WindowHandle window = NewWindow(0, 0, 300, 200);

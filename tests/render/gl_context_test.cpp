@@ -208,3 +208,24 @@ TEST_F(ContextTest, ResizeFollowsTheWindowAndIgnoresAMinimisedOne) {
     EXPECT_FLOAT_EQ(p[0], p[5] / (400.0f / 300.0f));
     renderer.Shutdown();
 }
+
+// Mesa below 3.3 refuses the versioned context: the legacy context that
+// asked for it must not stay current (nor alive). Mesa reads the version
+// override once per process, so the check runs in a fresh child process.
+TEST(RefusedContext, LeavesNoContextCurrent) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    setenv("MESA_GL_VERSION_OVERRIDE", "3.0", 1);
+    auto attempt = [] {
+        platform::WindowHandle window = gltest::NewWindow(64, 64);
+        // exit, not _Exit: the test's X server stops with the static objects.
+        if (!window) std::exit(2);
+        GLContext context;
+        const bool created = context.Create(window, 0);
+        // Without a current context glGetString answers null.
+        const bool nothingCurrent = glGetString(GL_VERSION) == nullptr;
+        context.Release();
+        std::exit(!created && nothingCurrent ? 0 : 1);
+    };
+    EXPECT_EXIT(attempt(), testing::ExitedWithCode(0), "");
+    unsetenv("MESA_GL_VERSION_OVERRIDE");
+}

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,11 @@ protected:
         logger.lines.clear();
     }
     std::string Path(const char* name) { return dir / name; }
+    // The cache keeps the caller's name pointer and logs it at Shutdown, so
+    // a name handed to LoadTexture must outlive the renderer: this one does.
+    const std::string& Kept(std::string name) { return keptNames.emplace_back(std::move(name)); }
 
+    std::deque<std::string> keptNames;  // destroyed after the renderer
     GLWindow gl;
     RecordingLogger& logger = gl.logger;
     GLRenderer& renderer = gl.renderer;

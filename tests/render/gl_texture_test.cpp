@@ -50,7 +50,7 @@ std::pair<int, int> Origin(const std::vector<unsigned char>& pixels, int width, 
 TEST_F(TextureTest, TwoHundredByOneHundredKeepsItsRowsAndSize) {
     const std::vector<unsigned char> image = Gradient(200, 100);
     ASSERT_TRUE(stbi_write_png(Path("wide.png").c_str(), 200, 100, 4, image.data(), 200 * 4));
-    const std::string name = Path("wide.png");
+    const std::string& name = Kept(Path("wide.png"));
     ITexture* texture = renderer.LoadTexture(name.c_str(), false);
     ASSERT_TRUE(texture);
     ASSERT_NE(texture, renderer.missingTexture);
@@ -78,8 +78,8 @@ TEST_F(TextureTest, TwoHundredByOneHundredKeepsItsRowsAndSize) {
 TEST_F(TextureTest, CacheIsKeyedByTheNamePointer) {
     const std::vector<unsigned char> image = Gradient(8, 8);
     ASSERT_TRUE(stbi_write_png(Path("a.png").c_str(), 8, 8, 4, image.data(), 8 * 4));
-    const std::string first = Path("a.png");
-    const std::string second = Path("a.png");  // same characters, another buffer
+    const std::string& first = Kept(Path("a.png"));
+    const std::string& second = Kept(Path("a.png"));  // same characters, another buffer
     ITexture* a = renderer.LoadTexture(first.c_str(), false);
     ITexture* again = renderer.LoadTexture(first.c_str(), false);
     EXPECT_EQ(a, again);
@@ -148,7 +148,7 @@ TEST_F(TextureTest, ImagesBeyondTheDriverLimitAreUnloadable) {
     // One row wider than GL accepts: decodes fine, cannot become a texture.
     const std::vector<unsigned char> row(static_cast<size_t>(limit + 1) * 4, 200);
     ASSERT_TRUE(stbi_write_png(Path("wide.png").c_str(), limit + 1, 1, 4, row.data(), (limit + 1) * 4));
-    const std::string name = Path("wide.png");
+    const std::string& name = Kept(Path("wide.png"));
     EXPECT_EQ(renderer.LoadTexture(name.c_str(), false), renderer.missingTexture);
     EXPECT_EQ(logger.lines, std::vector<std::string>{"Returned A Missing Texture! Unable To Load File: " + name});
 }
@@ -158,7 +158,7 @@ TEST_F(TextureTest, CubeMapFromA1536By2048Cross) {
     const std::vector<unsigned char> image = Gradient(width, height);
     // TGA keeps every byte and writes quickly.
     ASSERT_TRUE(stbi_write_tga(Path("cross.tga").c_str(), width, height, 4, image.data()));
-    const std::string name = Path("cross.tga");
+    const std::string& name = Kept(Path("cross.tga"));
     ITexture* cube = renderer.LoadTexture(name.c_str(), true);
     ASSERT_TRUE(cube);
     ASSERT_NE(cube, renderer.missingTexture);
@@ -193,19 +193,19 @@ TEST_F(TextureTest, CubeMapFromA1536By2048Cross) {
 // has no cube to become; the same image is a fine 2D texture.
 TEST_F(TextureTest, CrossesWithoutSquareFacesOfAPixelAreUnloadable) {
     const std::pair<int, int> sizes[] = {{2, 3}, {6, 12}, {9, 8}};
-    // The cache is keyed by the name's pointer: each name keeps its own.
-    std::vector<std::string> names;
+    // The cache is keyed by the name's pointer: each name lives as long as the renderer.
+    std::vector<const std::string*> names;
     for (const auto& [width, height] : sizes) {
         const std::string file = "cross" + std::to_string(width) + "x" + std::to_string(height) + ".png";
-        names.push_back(Path(file.c_str()));
+        names.push_back(&Kept(Path(file.c_str())));
         const std::vector<unsigned char> image = Gradient(width, height);
-        ASSERT_TRUE(stbi_write_png(names.back().c_str(), width, height, 4, image.data(), width * 4));
+        ASSERT_TRUE(stbi_write_png(names.back()->c_str(), width, height, 4, image.data(), width * 4));
     }
-    for (const std::string& name : names) {
+    for (const std::string* name : names) {
         logger.lines.clear();
-        EXPECT_EQ(renderer.LoadTexture(name.c_str(), true), renderer.missingTexture) << name;
-        EXPECT_EQ(logger.lines, std::vector<std::string>{"Returned A Missing Texture! Unable To Load File: " + name});
-        EXPECT_NE(renderer.LoadTexture(name.c_str(), false), renderer.missingTexture) << name;
+        EXPECT_EQ(renderer.LoadTexture(name->c_str(), true), renderer.missingTexture) << *name;
+        EXPECT_EQ(logger.lines, std::vector<std::string>{"Returned A Missing Texture! Unable To Load File: " + *name});
+        EXPECT_NE(renderer.LoadTexture(name->c_str(), false), renderer.missingTexture) << *name;
     }
     EXPECT_EQ(renderer.CreateCubeMapTexture(Gradient(2, 3).data(), 3, 2), nullptr);
 }

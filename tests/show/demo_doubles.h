@@ -24,7 +24,7 @@ struct FrameRecord {
     Camera camera;
 };
 
-class FakeRenderer final : public IRenderer {
+class FakeRenderer : public IRenderer {
 public:
     explicit FakeRenderer(IDemoAudioSystem* clock) : clock(clock) {}
     bool Init(platform::WindowHandle, int) override { return true; }

@@ -296,6 +296,7 @@ TEST_F(DemoTimeline, SnakeInitFailureStopsStartUpAndShutsDownOnlyWhatStarted) {
 TEST_F(DemoTimeline, ShutdownReleasesTracksShutsDownInOrderAndDeletesTheObjects) {
     ASSERT_TRUE(Start());
     FrameAt(0);
+    renderer.postProcessor = bloom;
     calls.clear();
     logger.lines.clear();
     demo->Shutdown();
@@ -304,6 +305,7 @@ TEST_F(DemoTimeline, ShutdownReleasesTracksShutsDownInOrderAndDeletesTheObjects)
                                                       "Shutting Down Effect: Snake Scene Effect",
                                                       "Shutting Down Post Processor: Bloom"}));
     EXPECT_EQ(deleted, 3);
+    EXPECT_EQ(renderer.postProcessor, nullptr);  // the bloom it drew through is gone
     EXPECT_TRUE(demo->effects.empty());
     EXPECT_TRUE(demo->postProcessors.empty());
     EXPECT_EQ(demo->effectIndex, nullptr);

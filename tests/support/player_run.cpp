@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -96,5 +97,8 @@ PlayerResult RunPlayer(const std::string& display, const ScratchDir& dir, const 
     result.logBytes = dir.Read("LogFile.txt");
     result.lines = DecodeLogLines(result.logBytes);
     result.stderrText = ReadFileBytes(errPath);
+    // What the player said on standard error (a sanitizer report, say) shows in the test's output.
+    if (!result.stderrText.empty())
+        std::fprintf(stderr, "--- the player's standard error ---\n%s--- end ---\n", result.stderrText.c_str());
     return result;
 }
