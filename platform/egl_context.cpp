@@ -119,7 +119,9 @@ void OffscreenGLContext::Release() {
     if (record->display != EGL_NO_DISPLAY) {
         eglMakeCurrent(record->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         if (record->context != EGL_NO_CONTEXT) eglDestroyContext(record->display, record->context);
-        eglTerminate(record->display);
+        // The display is not terminated: it is the process's one display of
+        // its platform, and terminating it would unload the driver only for
+        // the next context to load it again.
     }
     delete record;
     record = nullptr;

@@ -40,7 +40,7 @@ TEST(AuthorOptions, BadArgumentsAreRefusedWithAMessage) {
 }
 
 TEST(OverlayText, FullLinesShowPositionStateResultAndEveryTrackValue) {
-    SyncDevice device;
+    SyncDevice& device = *new SyncDevice;  // freed with its tracks below
     SyncTrack* fade = device.GetTrack("Fade");
     fade->keys = {TrackKey{0, 0, Linear}, TrackKey{32, 1, Step}};
     fade->numKeys = 2;
@@ -59,6 +59,7 @@ TEST(OverlayText, FullLinesShowPositionStateResultAndEveryTrackValue) {
     EXPECT_EQ(lines[2], state.reloadResult);
     EXPECT_EQ(lines[4].substr(0, 4), "Fade");
     EXPECT_NE(lines[4].find("0.500"), std::string::npos) << lines[4];
+    DestroySyncDevice(&device);
 }
 
 TEST(OverlayText, HiddenOverlayStillShowsAFailedReload) {

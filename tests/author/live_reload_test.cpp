@@ -30,6 +30,11 @@ protected:
         dir.Write("shaders/Phong.frag", "void main() {}\n");
         fade = device.GetTrack("Fade");  // as the demo fetched it at start
     }
+    // The device is the test's own, not made by the sync system: its tracks go with it.
+    void TearDown() override {
+        for (SyncTrack* track : device.tracks) delete track;
+        device.tracks.clear();
+    }
     LiveReload Reload() {
         return LiveReload({dir / "show.sync", dir / "song.txt", dir / "shaders"}, &device, &song,
                           [this](const std::string& file, std::string* log) {
