@@ -1,4 +1,4 @@
-// JPEG Huffman table check; see JpegTables.h.
+// JPEG Huffman table checks; see JpegTables.h.
 #include "render/JpegTables.h"
 
 namespace {
@@ -19,16 +19,42 @@ struct Bytes {
 bool IsRestart(unsigned char marker) { return marker >= 0xD0 && marker <= 0xD7; }
 bool HasNoLength(unsigned char marker) { return IsRestart(marker) || marker == 0xD8 || marker == 0x01; }
 
-// Checks the tables of the segment whose length field is at `at`.
-bool TablesFit(const Bytes& in, size_t at) {
+// Which Huffman tables (DC 0-3, AC 0-3) a segment has defined so far.
+struct Defined {
+    bool table[2][4] = {};
+};
+
+// Checks the tables of the segment whose length field is at `at` and
+// records them as defined.
+bool TablesFit(const Bytes& in, size_t at, Defined* defined) {
     long left = long(in.Length16(at)) - 2;
     size_t p = at + 2;
     while (left > 0 && p < in.size) {
+        const int kind = in.At(p) >> 4, id = in.At(p) & 15;
+        if (kind <= 1 && id <= 3) defined->table[kind][id] = true;
         int codes = 0;
         for (int i = 0; i < 16; ++i) codes += in.At(p + 1 + size_t(i));
         if (codes > kMaxTableCodes) return false;
         p += 17 + size_t(codes);
         left -= 17 + codes;
+    }
+    return true;
+}
+
+// False when the scan whose header's length field is at `at` uses a table
+// no segment defined: stb_image 2.27 would decode with the uninitialised
+// table and index past its symbols. A scan from the first coefficient
+// uses DC tables, one reaching past it AC tables.
+bool ScanTablesDefined(const Bytes& in, size_t at, const Defined& defined) {
+    const size_t components = in.At(at + 2);
+    const size_t spectrum = at + 3 + 2 * components;
+    const bool usesDc = in.At(spectrum) == 0;
+    const bool usesAc = in.At(spectrum + 1) > 0;
+    for (size_t i = 0; i < components; ++i) {
+        const unsigned char tables = in.At(at + 4 + 2 * i);
+        const int dc = tables >> 4, ac = tables & 15;
+        if (usesDc && (dc > 3 || !defined.table[0][dc])) return false;
+        if (usesAc && (ac > 3 || !defined.table[1][ac])) return false;
     }
     return true;
 }
@@ -48,10 +74,11 @@ size_t AfterStartOfImage(const unsigned char* bytes, size_t size) {
 
 bool LooksLikeJpeg(const unsigned char* bytes, size_t size) { return AfterStartOfImage(bytes, size) != 0; }
 
-bool JpegHuffmanTablesFit(const unsigned char* bytes, size_t size) {
+bool JpegHuffmanTablesSound(const unsigned char* bytes, size_t size) {
     size_t p = AfterStartOfImage(bytes, size);
     if (p == 0) return true;
     const Bytes in{bytes, size};
+    Defined defined;
     bool inScan = false;
     while (p < size) {
         // The next marker: an FF (after junk, or after entropy-coded data),
@@ -69,7 +96,8 @@ bool JpegHuffmanTablesFit(const unsigned char* bytes, size_t size) {
         inScan = false;
         if (marker == kEndOfImage) break;
         if (HasNoLength(marker)) continue;
-        if (marker == kHuffmanTables && !TablesFit(in, p)) return false;
+        if (marker == kHuffmanTables && !TablesFit(in, p, &defined)) return false;
+        if (marker == kStartOfScan && !ScanTablesDefined(in, p, defined)) return false;
         p += in.Length16(p);
         if (marker == kStartOfScan) inScan = true;
     }

@@ -123,7 +123,7 @@ bool LoadTextureImageMemory(const unsigned char* bytes, size_t size, bool cubeMa
     if (!bytes || size == 0 || size > size_t(INT_MAX)) return false;
     if (!TrustedFormat(bytes, size)) return false;
     if (!PngChunksFit(bytes, size)) return false;
-    if (LooksLikeJpeg(bytes, size) && !JpegHuffmanTablesFit(bytes, size)) return false;
+    if (LooksLikeJpeg(bytes, size) && !JpegHuffmanTablesSound(bytes, size)) return false;
     const int length = static_cast<int>(size);
     return DecodeChecked(
         [&](int* w, int* h, int* c) { return stbi_info_from_memory(bytes, length, w, h, c) != 0; },

@@ -112,7 +112,7 @@ TEST(TextureImage, PngJpegBmpAndTgaDecodeOtherFormatsAreRefused) {
 TEST(TextureImage, JpegHuffmanTablesWithTooManyCodesAreRefused) {
     const std::string good = Encode("jpg", 16, 16);
     ASSERT_TRUE(LooksLikeJpeg(Data(good), good.size()));
-    ASSERT_TRUE(JpegHuffmanTablesFit(Data(good), good.size()));
+    ASSERT_TRUE(JpegHuffmanTablesSound(Data(good), good.size()));
     std::string table = "\xFF\xC4";
     const int codes = 300;
     const size_t length = 2 + 17 + codes;
@@ -125,31 +125,33 @@ TEST(TextureImage, JpegHuffmanTablesWithTooManyCodesAreRefused) {
     table += counts + std::string(codes, '\x01');
 
     const std::string before = good.substr(0, 2) + table + good.substr(2);
-    EXPECT_FALSE(JpegHuffmanTablesFit(Data(before), before.size()));
+    EXPECT_FALSE(JpegHuffmanTablesSound(Data(before), before.size()));
     EXPECT_FALSE(Decodes(before, false));
     // Fill bytes before the start marker still make a JPEG to the decoder.
     const std::string filled = "\xFF\xFF" + before.substr(1);
     EXPECT_TRUE(LooksLikeJpeg(Data(filled), filled.size()));
-    EXPECT_FALSE(JpegHuffmanTablesFit(Data(filled), filled.size()));
+    EXPECT_FALSE(JpegHuffmanTablesSound(Data(filled), filled.size()));
     // After the entropy-coded data of the first scan, before the end.
     const std::string after = good.substr(0, good.size() - 2) + table + good.substr(good.size() - 2);
-    EXPECT_FALSE(JpegHuffmanTablesFit(Data(after), after.size()));
+    EXPECT_FALSE(JpegHuffmanTablesSound(Data(after), after.size()));
 }
 
 // Inputs the image fuzz target found, kept in its seed corpus: each is
-// refused before stb_image could read out of bounds or ask for a gigabyte.
+// refused before stb_image could read or write out of bounds or ask for a
+// gigabyte (two are scans using a Huffman table nothing defined).
 TEST(TextureImage, FuzzFindingsAreRefused) {
     const std::string corpus = std::string(TESSEL_SOURCE_DIR) + "/tests/fuzz/corpus/image_fuzz/";
     int found = 0;
     for (const char* name : {"jpeg_huffman_overflow.jpg", "jpeg_fill_before_start_huffman_overflow.jpg",
-                             "pnm16_overflow.ppm", "png_idat_claims_a_gigabyte.png"}) {
+                             "pnm16_overflow.ppm", "png_idat_claims_a_gigabyte.png",
+                             "jpeg_scan_uses_undefined_dc_table.jpg", "jpeg_scan_uses_undefined_ac_table.jpg"}) {
         const std::string bytes = ReadFileBytes(corpus + name);
         ASSERT_FALSE(bytes.empty()) << name;
         ++found;
         EXPECT_FALSE(Decodes(bytes, false)) << name;
         EXPECT_FALSE(Decodes(bytes, true)) << name;
     }
-    EXPECT_EQ(found, 4);
+    EXPECT_EQ(found, 6);
 }
 
 // A JPEG whose data runs out of bits mid-scan: stb_image decodes what it can
