@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -173,6 +174,26 @@ TEST_F(NullDevice, PositionAdvancesInRealTimeUntilTheSongEnds) {
     double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(total, 3.5 - kDeviceSlack);
     EXPECT_EQ(audio.GetPosition(), 0.0f);
+}
+
+// Read once a frame at 60 frames a second, the position moves every time,
+// although the silent device moves its offset only once per 23 ms period.
+TEST_F(NullDevice, PositionAdvancesAtEveryFrame) {
+    audio.Play();
+    ASSERT_TRUE(WaitUntil([&] { return audio.GetPosition() > 0.0f; }, 20));
+    float previous = audio.GetPosition();
+    int repeats = 0, backwards = 0;
+    const auto frame = std::chrono::microseconds(16667);
+    auto next = std::chrono::steady_clock::now() + frame;
+    for (int sample = 0; sample < 150; ++sample, next += frame) {
+        std::this_thread::sleep_until(next);
+        const float position = audio.GetPosition();
+        repeats += position == previous;
+        backwards += position < previous;
+        previous = position;
+    }
+    EXPECT_EQ(repeats, 0);
+    EXPECT_EQ(backwards, 0);
 }
 
 TEST_F(NullDevice, PositionIsInBeatsAtTheSongsTempo) {
