@@ -34,6 +34,8 @@ public:
 private:
     double Line(double t) const { return base_ + rate_ * (t - baseTime_); }
     void Anchor(double position, double t);
+    // Starts the bounds on (position - time) again from one step's readings.
+    void StartBounds(double low, double high, double t);
 
     TimeSource now_;
     double nominalPeriod_ = 1024.0 / 44100.0;
@@ -41,8 +43,11 @@ private:
     bool haveReading_ = false;   // a reading since the last reset
     bool locked_ = false;        // the reported position has moved since the reset
     double reported_ = 0;        // the last reported position
-    double stepTime_ = 0;        // when it last changed
     double lastReadingTime_ = 0;
+    // Bounds on (heard position - time) from the steps seen: each step was
+    // first seen after it happened (low) and was not yet seen by the reading
+    // before (high). They loosen slowly so that a drifting card is followed.
+    double low_ = 0, high_ = 0, boundsTime_ = 0;
     double base_ = 0, baseTime_ = 0, rate_ = 1;  // the line the position follows
     double last_ = 0;            // the last answer
 };
