@@ -3,7 +3,6 @@
 // GetTrackValue, position query included, with 1, 100 and 10,000 keys.
 // Decoding runs in a fresh child process so its peak memory is its own.
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,6 +15,7 @@
 #include "audio/ALDemoAudioSystem.h"
 #include "audio/DecodeOggFile.h"
 #include "bench/support/nanos_per_call.h"
+#include "bench/support/self_child.h"
 #include "sync/SyncSystem.h"
 #include "tests/audio/support/test_song.h"
 
@@ -40,23 +40,9 @@ int DecodeChild(const char* path) {
 }
 
 bool RunChild(const std::string& path, double* seconds, long* peakKB, size_t* bytes) {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], 1);
-        close(fds[0]);
-        execl("/proc/self/exe", "bench_audio_sync", "--decode", path.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    char text[256] = {};
-    ssize_t got = read(fds[0], text, sizeof(text) - 1);
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    const ChildRun run = RunSelf({"bench_audio_sync", "--decode", path});
     int ok = 0;
-    return got > 0 && std::sscanf(text, "%lf %ld %zu %d", seconds, peakKB, bytes, &ok) == 4;
+    return run.succeeded && std::sscanf(run.output.c_str(), "%lf %ld %zu %d", seconds, peakKB, bytes, &ok) == 4;
 }
 
 }  // namespace

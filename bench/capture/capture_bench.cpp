@@ -3,8 +3,6 @@
 // into drawing, read-back and encoding, with each run's peak memory. Each
 // run is a child process started in the show folder, so its peak is its own.
 // Run from anywhere: the show folder is the build's.
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/support/self_child.h"
 #include "capture/CaptureSession.h"
 #include "capture/Mp4Sink.h"
 
@@ -72,28 +71,11 @@ struct Measure {
 };
 
 Measure RunOnce(const char* self, int width, int height, Stage stage, int frames) {
-    int pipeFds[2];
+    const ChildRun run = RunSelf({self, "--child", std::to_string(width), std::to_string(height),
+                                  std::to_string(static_cast<int>(stage)), std::to_string(frames)});
     Measure measure;
-    if (pipe(pipeFds) != 0) return measure;
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(pipeFds[1], 1);
-        close(pipeFds[0]);
-        const std::string args[] = {std::to_string(width), std::to_string(height),
-                                    std::to_string(static_cast<int>(stage)), std::to_string(frames)};
-        execl("/proc/self/exe", self, "--child", args[0].c_str(), args[1].c_str(), args[2].c_str(), args[3].c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    char text[64] = {};
-    ssize_t got = read(pipeFds[0], text, sizeof text - 1);
-    close(pipeFds[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    if (got > 0) measure.secondsPerFrame = std::atof(text);
-    measure.peakKilobytes = usage.ru_maxrss;
+    if (!run.output.empty()) measure.secondsPerFrame = std::atof(run.output.c_str());
+    measure.peakKilobytes = run.peakKilobytes;
     return measure;
 }
 

@@ -11,7 +11,6 @@
 //        pacing_bench --engine plain|clock   (one engine run, one result line)
 #include <AL/al.h>
 #include <AL/alext.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -25,6 +24,7 @@
 
 #include "audio/ALDemoAudioSystem.h"
 #include "bench/support/nanos_per_call.h"
+#include "bench/support/self_child.h"
 #include "core/Engine.h"
 #include "render/IRenderer.h"
 #include "sync/TrackFile.h"
@@ -234,27 +234,9 @@ bool MakeShow(const ScratchDir& dir) {
 }
 
 bool RunEngineChild(const std::string& folder, const char* mode, Pacing* out) {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], 1);
-        close(fds[0]);
-        if (chdir(folder.c_str()) != 0) _exit(126);
-        execl("/proc/self/exe", "pacing_bench", "--engine", mode, static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string text;
-    char chunk[256];
-    ssize_t got;
-    while ((got = read(fds[0], chunk, sizeof chunk)) > 0) text.append(chunk, size_t(got));
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
-           std::sscanf(text.c_str(), "%zu %lf %lf %lf %lf", &out->samples, &out->stalledShare, &out->largestStepMs,
-                       &out->rmsMs, &out->longestGapMs) == 5;
+    const ChildRun run = RunSelf({"pacing_bench", "--engine", mode}, folder.c_str());
+    return run.succeeded && std::sscanf(run.output.c_str(), "%zu %lf %lf %lf %lf", &out->samples, &out->stalledShare,
+                                        &out->largestStepMs, &out->rmsMs, &out->longestGapMs) == 5;
 }
 
 int EngineTable() {
