@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "render/CubeCross.h"
 #include "render/JpegTables.h"
@@ -78,8 +79,11 @@ bool TrustedFormat(const unsigned char* bytes, size_t size) {
 
 // False for a PNG with a chunk that claims more bytes than the stream still
 // holds: stb_image grows its buffer to a data chunk's claimed length before
-// reading it, so a few bytes could otherwise cost a gigabyte.
-bool PngChunksFit(const unsigned char* bytes, size_t size) {
+// reading it, so a few bytes could otherwise cost a gigabyte. Where each
+// empty IDAT chunk starts goes to emptyData: stb_image copies a chunk's
+// bytes into its data buffer, and for an empty first one that buffer does
+// not exist yet.
+bool PngChunksFit(const unsigned char* bytes, size_t size, std::vector<size_t>* emptyData) {
     static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (size < 8 || std::memcmp(bytes, kSignature, 8) != 0) return true;
     size_t p = 8;
@@ -89,9 +93,24 @@ bool PngChunksFit(const unsigned char* bytes, size_t size) {
         // Length and type, the data, then the 4 CRC bytes.
         if (length > size - p - 8) return false;
         if (std::memcmp(bytes + p + 4, "IEND", 4) == 0) break;
+        if (length == 0 && std::memcmp(bytes + p + 4, "IDAT", 4) == 0) emptyData->push_back(p);
         p += 8 + size_t(length) + std::min<size_t>(4, size - p - 8 - size_t(length));
     }
     return true;
+}
+
+// The PNG without the empty chunks starting at the given offsets: they hold
+// no image data, so the picture is the same.
+std::string WithoutEmptyChunks(const unsigned char* bytes, size_t size, const std::vector<size_t>& starts) {
+    std::string kept;
+    kept.reserve(size);
+    size_t from = 0;
+    for (size_t start : starts) {
+        kept.append(reinterpret_cast<const char*>(bytes) + from, start - from);
+        from = std::min(size, start + 12);
+    }
+    kept.append(reinterpret_cast<const char*>(bytes) + from, size - from);
+    return kept;
 }
 
 // What the header states, checked; then the pixels, checked again against
@@ -122,7 +141,14 @@ bool LoadTextureImageMemory(const unsigned char* bytes, size_t size, bool cubeMa
                             TextureImage* image) {
     if (!bytes || size == 0 || size > size_t(INT_MAX)) return false;
     if (!TrustedFormat(bytes, size)) return false;
-    if (!PngChunksFit(bytes, size)) return false;
+    std::vector<size_t> emptyData;
+    if (!PngChunksFit(bytes, size, &emptyData)) return false;
+    std::string trimmed;
+    if (!emptyData.empty()) {
+        trimmed = WithoutEmptyChunks(bytes, size, emptyData);
+        bytes = reinterpret_cast<const unsigned char*>(trimmed.data());
+        size = trimmed.size();
+    }
     if (LooksLikeJpeg(bytes, size) && !JpegHuffmanTablesSound(bytes, size)) return false;
     const int length = static_cast<int>(size);
     return DecodeChecked(

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <cstring>
 #include <dirent.h>
 #include <string>
 #include <vector>
@@ -152,6 +153,31 @@ TEST(TextureImage, FuzzFindingsAreRefused) {
         EXPECT_FALSE(Decodes(bytes, true)) << name;
     }
     EXPECT_EQ(found, 6);
+}
+
+// An empty IDAT chunk before the image data is legal PNG; stb_image would
+// copy its zero bytes into a data buffer it has not made yet. The picture
+// comes out as without the chunk, and the fuzz finding built on it (an empty
+// IDAT and then nothing sound) is refused.
+TEST(TextureImage, EmptyFirstDataChunkDecodesTheSamePicture) {
+    const std::string plain = Encode("png", 3, 4);
+    ASSERT_EQ(plain.compare(37, 4, "IDAT"), 0);
+    std::string empty(12, '\0');
+    empty.replace(4, 4, "IDAT");
+    PutBig32(empty, 8, Crc32(empty, 4, 4));
+    const std::string padded = plain.substr(0, 33) + empty + empty + plain.substr(33);
+
+    TextureImage expected, got;
+    ASSERT_TRUE(Decodes(plain, false, &expected));
+    ASSERT_TRUE(Decodes(padded, false, &got));
+    ASSERT_EQ(got.width, expected.width);
+    ASSERT_EQ(got.height, expected.height);
+    EXPECT_EQ(std::memcmp(got.pixels.get(), expected.pixels.get(), size_t(got.width) * size_t(got.height) * 4), 0);
+
+    const std::string finding =
+        ReadFileBytes(std::string(TESSEL_SOURCE_DIR) + "/tests/fuzz/corpus/image_fuzz/png_empty_first_idat.png");
+    ASSERT_FALSE(finding.empty());
+    EXPECT_FALSE(Decodes(finding, false));
 }
 
 // A JPEG whose data runs out of bits mid-scan: stb_image decodes what it can
