@@ -41,7 +41,7 @@ struct Row {
 double Time(const std::function<void()>& work) {
     auto start = std::chrono::steady_clock::now();
     work();
-    if (glFinish) glFinish();
+    glFinish();
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
