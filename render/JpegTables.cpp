@@ -1,9 +1,10 @@
-// JPEG Huffman table checks; see JpegTables.h.
+// JPEG table checks; see JpegTables.h.
 #include "render/JpegTables.h"
 
 namespace {
 
 constexpr unsigned char kHuffmanTables = 0xC4;
+constexpr unsigned char kQuantTables = 0xDB;
 constexpr unsigned char kStartOfScan = 0xDA;
 constexpr unsigned char kEndOfImage = 0xD9;
 constexpr int kMaxTableCodes = 256;
@@ -19,10 +20,43 @@ struct Bytes {
 bool IsRestart(unsigned char marker) { return marker >= 0xD0 && marker <= 0xD7; }
 bool HasNoLength(unsigned char marker) { return IsRestart(marker) || marker == 0xD8 || marker == 0x01; }
 
-// Which Huffman tables (DC 0-3, AC 0-3) a segment has defined so far.
+bool IsStartOfFrame(unsigned char marker) { return marker >= 0xC0 && marker <= 0xC2; }
+
+// Which Huffman tables (DC 0-3, AC 0-3) and quantisation tables (0-3) a
+// segment has defined so far, and the quantisation table the last frame
+// header gave each component id.
 struct Defined {
     bool table[2][4] = {};
+    bool quant[4] = {};
+    int componentQuant[256];
+    Defined() {
+        for (int& q : componentQuant) q = -1;
+    }
 };
+
+// Records the quantisation tables of the segment whose length field is at
+// `at`: a precision and id byte, then 64 values of 8 or 16 bits.
+void RecordQuantTables(const Bytes& in, size_t at, Defined* defined) {
+    long left = long(in.Length16(at)) - 2;
+    size_t p = at + 2;
+    while (left > 0 && p < in.size) {
+        const int precision = in.At(p) >> 4, id = in.At(p) & 15;
+        if (id <= 3) defined->quant[id] = true;
+        const long length = 1 + (precision ? 128 : 64);
+        p += size_t(length);
+        left -= length;
+    }
+}
+
+// Records which quantisation table each component of the frame header at
+// `at` names.
+void RecordFrameComponents(const Bytes& in, size_t at, Defined* defined) {
+    const size_t components = in.At(at + 7);
+    for (size_t i = 0; i < components; ++i) {
+        const size_t c = at + 8 + 3 * i;
+        defined->componentQuant[in.At(c)] = in.At(c + 2);
+    }
+}
 
 // Checks the tables of the segment whose length field is at `at` and
 // records them as defined.
@@ -43,7 +77,7 @@ bool TablesFit(const Bytes& in, size_t at, Defined* defined) {
 
 // False when the scan whose header's length field is at `at` uses a table
 // no segment defined: stb_image 2.27 would decode with the uninitialised
-// table and index past its symbols. A scan from the first coefficient
+// table (and index past a Huffman table's symbols). A scan from the first coefficient
 // uses DC tables, one reaching past it AC tables.
 bool ScanTablesDefined(const Bytes& in, size_t at, const Defined& defined) {
     const size_t components = in.At(at + 2);
@@ -55,6 +89,10 @@ bool ScanTablesDefined(const Bytes& in, size_t at, const Defined& defined) {
         const int dc = tables >> 4, ac = tables & 15;
         if (usesDc && (dc > 3 || !defined.table[0][dc])) return false;
         if (usesAc && (ac > 3 || !defined.table[1][ac])) return false;
+        // Dequantising with a table never read would use uninitialised
+        // memory (and overflow on it).
+        const int quant = defined.componentQuant[in.At(at + 3 + 2 * i)];
+        if (quant >= 0 && (quant > 3 || !defined.quant[quant])) return false;
     }
     return true;
 }
@@ -74,7 +112,7 @@ size_t AfterStartOfImage(const unsigned char* bytes, size_t size) {
 
 bool LooksLikeJpeg(const unsigned char* bytes, size_t size) { return AfterStartOfImage(bytes, size) != 0; }
 
-bool JpegHuffmanTablesSound(const unsigned char* bytes, size_t size) {
+bool JpegTablesSound(const unsigned char* bytes, size_t size) {
     size_t p = AfterStartOfImage(bytes, size);
     if (p == 0) return true;
     const Bytes in{bytes, size};
@@ -97,6 +135,8 @@ bool JpegHuffmanTablesSound(const unsigned char* bytes, size_t size) {
         if (marker == kEndOfImage) break;
         if (HasNoLength(marker)) continue;
         if (marker == kHuffmanTables && !TablesFit(in, p, &defined)) return false;
+        if (marker == kQuantTables) RecordQuantTables(in, p, &defined);
+        if (IsStartOfFrame(marker)) RecordFrameComponents(in, p, &defined);
         if (marker == kStartOfScan && !ScanTablesDefined(in, p, defined)) return false;
         p += in.Length16(p);
         if (marker == kStartOfScan) inScan = true;

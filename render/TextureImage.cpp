@@ -149,7 +149,7 @@ bool LoadTextureImageMemory(const unsigned char* bytes, size_t size, bool cubeMa
         bytes = reinterpret_cast<const unsigned char*>(trimmed.data());
         size = trimmed.size();
     }
-    if (LooksLikeJpeg(bytes, size) && !JpegHuffmanTablesSound(bytes, size)) return false;
+    if (LooksLikeJpeg(bytes, size) && !JpegTablesSound(bytes, size)) return false;
     const int length = static_cast<int>(size);
     return DecodeChecked(
         [&](int* w, int* h, int* c) { return stbi_info_from_memory(bytes, length, w, h, c) != 0; },

@@ -113,7 +113,7 @@ TEST(TextureImage, PngJpegBmpAndTgaDecodeOtherFormatsAreRefused) {
 TEST(TextureImage, JpegHuffmanTablesWithTooManyCodesAreRefused) {
     const std::string good = Encode("jpg", 16, 16);
     ASSERT_TRUE(LooksLikeJpeg(Data(good), good.size()));
-    ASSERT_TRUE(JpegHuffmanTablesSound(Data(good), good.size()));
+    ASSERT_TRUE(JpegTablesSound(Data(good), good.size()));
     std::string table = "\xFF\xC4";
     const int codes = 300;
     const size_t length = 2 + 17 + codes;
@@ -126,33 +126,62 @@ TEST(TextureImage, JpegHuffmanTablesWithTooManyCodesAreRefused) {
     table += counts + std::string(codes, '\x01');
 
     const std::string before = good.substr(0, 2) + table + good.substr(2);
-    EXPECT_FALSE(JpegHuffmanTablesSound(Data(before), before.size()));
+    EXPECT_FALSE(JpegTablesSound(Data(before), before.size()));
     EXPECT_FALSE(Decodes(before, false));
     // Fill bytes before the start marker still make a JPEG to the decoder.
     const std::string filled = "\xFF\xFF" + before.substr(1);
     EXPECT_TRUE(LooksLikeJpeg(Data(filled), filled.size()));
-    EXPECT_FALSE(JpegHuffmanTablesSound(Data(filled), filled.size()));
+    EXPECT_FALSE(JpegTablesSound(Data(filled), filled.size()));
     // After the entropy-coded data of the first scan, before the end.
     const std::string after = good.substr(0, good.size() - 2) + table + good.substr(good.size() - 2);
-    EXPECT_FALSE(JpegHuffmanTablesSound(Data(after), after.size()));
+    EXPECT_FALSE(JpegTablesSound(Data(after), after.size()));
+}
+
+// A JPEG whose quantisation tables are gone, or come only after the scan
+// that needs them: stb_image would dequantise with memory it never set.
+TEST(TextureImage, JpegScanWithoutItsQuantisationTableIsRefused) {
+    const std::string good = Encode("jpg", 16, 16);
+    std::string withoutTables, tables;
+    for (size_t p = 2; p < good.size();) {
+        const size_t length = size_t(uint8_t(good[p + 2])) << 8 | uint8_t(good[p + 3]);
+        const std::string segment = good.substr(p, 2 + length);
+        (uint8_t(good[p + 1]) == 0xDB ? tables : withoutTables) += segment;
+        if (uint8_t(good[p + 1]) == 0xDA) {
+            withoutTables += good.substr(p + 2 + length);
+            break;
+        }
+        p += 2 + length;
+    }
+    ASSERT_FALSE(tables.empty());
+    const std::string missing = good.substr(0, 2) + withoutTables;
+    EXPECT_FALSE(JpegTablesSound(Data(missing), missing.size()));
+    EXPECT_FALSE(Decodes(missing, false));
+    const std::string late = good.substr(0, 2) + withoutTables.substr(0, withoutTables.size() - 2) + tables + "\xFF\xD9";
+    EXPECT_FALSE(JpegTablesSound(Data(late), late.size()));
+    // With the tables back in front the stream decodes again.
+    const std::string restored = good.substr(0, 2) + tables + withoutTables;
+    EXPECT_TRUE(JpegTablesSound(Data(restored), restored.size()));
+    EXPECT_TRUE(Decodes(restored, false));
 }
 
 // Inputs the image fuzz target found, kept in its seed corpus: each is
-// refused before stb_image could read or write out of bounds or ask for a
-// gigabyte (two are scans using a Huffman table nothing defined).
+// refused before stb_image could read or write out of bounds, read memory
+// it never set, or ask for a gigabyte (three are scans using a table nothing
+// defined).
 TEST(TextureImage, FuzzFindingsAreRefused) {
     const std::string corpus = std::string(TESSEL_SOURCE_DIR) + "/tests/fuzz/corpus/image_fuzz/";
     int found = 0;
     for (const char* name : {"jpeg_huffman_overflow.jpg", "jpeg_fill_before_start_huffman_overflow.jpg",
                              "pnm16_overflow.ppm", "png_idat_claims_a_gigabyte.png",
-                             "jpeg_scan_uses_undefined_dc_table.jpg", "jpeg_scan_uses_undefined_ac_table.jpg"}) {
+                             "jpeg_scan_uses_undefined_dc_table.jpg", "jpeg_scan_uses_undefined_ac_table.jpg",
+                             "jpeg_scan_uses_undefined_quant_table.jpg"}) {
         const std::string bytes = ReadFileBytes(corpus + name);
         ASSERT_FALSE(bytes.empty()) << name;
         ++found;
         EXPECT_FALSE(Decodes(bytes, false)) << name;
         EXPECT_FALSE(Decodes(bytes, true)) << name;
     }
-    EXPECT_EQ(found, 6);
+    EXPECT_EQ(found, 7);
 }
 
 // An empty IDAT chunk before the image data is legal PNG; stb_image would
