@@ -77,8 +77,8 @@ bool TablesFit(const Bytes& in, size_t at, Defined* defined) {
 
 // False when the scan whose header's length field is at `at` uses a table
 // no segment defined: stb_image 2.27 would decode with the uninitialised
-// table (and index past a Huffman table's symbols). A scan from the first coefficient
-// uses DC tables, one reaching past it AC tables.
+// table (and index past a Huffman table's symbols). A scan from the first
+// coefficient uses DC tables, one reaching past it AC tables.
 bool ScanTablesDefined(const Bytes& in, size_t at, const Defined& defined) {
     const size_t components = in.At(at + 2);
     const size_t spectrum = at + 3 + 2 * components;
