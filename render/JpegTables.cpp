@@ -21,13 +21,15 @@ bool IsRestart(unsigned char marker) { return marker >= 0xD0 && marker <= 0xD7; 
 bool HasNoLength(unsigned char marker) { return IsRestart(marker) || marker == 0xD8 || marker == 0x01; }
 
 bool IsStartOfFrame(unsigned char marker) { return marker >= 0xC0 && marker <= 0xC2; }
+constexpr unsigned char kProgressiveFrame = 0xC2;
 
 // Which Huffman tables (DC 0-3, AC 0-3) and quantisation tables (0-3) a
-// segment has defined so far, and the quantisation table the last frame
-// header gave each component id.
+// segment has defined so far, the quantisation table the last frame header
+// gave each component id, and whether that frame was progressive.
 struct Defined {
     bool table[2][4] = {};
     bool quant[4] = {};
+    bool progressive = false;
     int componentQuant[256];
     Defined() {
         for (int& q : componentQuant) q = -1;
@@ -77,13 +79,15 @@ bool TablesFit(const Bytes& in, size_t at, Defined* defined) {
 
 // False when the scan whose header's length field is at `at` uses a table
 // no segment defined: stb_image 2.27 would decode with the uninitialised
-// table (and index past a Huffman table's symbols). A scan from the first
-// coefficient uses DC tables, one reaching past it AC tables.
+// table (and index past a Huffman table's symbols). A progressive scan from
+// the first coefficient uses DC tables, one reaching past it AC tables; a
+// baseline scan uses both whatever spectrum it states, as the decoder
+// reads all 64 coefficients there.
 bool ScanTablesDefined(const Bytes& in, size_t at, const Defined& defined) {
     const size_t components = in.At(at + 2);
     const size_t spectrum = at + 3 + 2 * components;
-    const bool usesDc = in.At(spectrum) == 0;
-    const bool usesAc = in.At(spectrum + 1) > 0;
+    const bool usesDc = !defined.progressive || in.At(spectrum) == 0;
+    const bool usesAc = !defined.progressive || in.At(spectrum + 1) > 0;
     for (size_t i = 0; i < components; ++i) {
         const unsigned char tables = in.At(at + 4 + 2 * i);
         const int dc = tables >> 4, ac = tables & 15;
@@ -136,7 +140,10 @@ bool JpegTablesSound(const unsigned char* bytes, size_t size) {
         if (HasNoLength(marker)) continue;
         if (marker == kHuffmanTables && !TablesFit(in, p, &defined)) return false;
         if (marker == kQuantTables) RecordQuantTables(in, p, &defined);
-        if (IsStartOfFrame(marker)) RecordFrameComponents(in, p, &defined);
+        if (IsStartOfFrame(marker)) {
+            RecordFrameComponents(in, p, &defined);
+            defined.progressive = marker == kProgressiveFrame;
+        }
         if (marker == kStartOfScan && !ScanTablesDefined(in, p, defined)) return false;
         p += in.Length16(p);
         if (marker == kStartOfScan) inScan = true;

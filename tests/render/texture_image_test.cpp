@@ -164,9 +164,34 @@ TEST(TextureImage, JpegScanWithoutItsQuantisationTableIsRefused) {
     EXPECT_TRUE(Decodes(restored, false));
 }
 
+// A baseline scan decodes all 64 coefficients whatever spectrum its header
+// states, so its AC table must be defined even when the header ends the
+// spectrum at the first coefficient.
+TEST(TextureImage, BaselineScanNeedsItsAcTableWhateverItsSpectrum) {
+    const std::string good = Encode("jpg", 16, 16);
+    size_t scan = 2;
+    while (scan + 3 < good.size() && uint8_t(good[scan + 1]) != 0xDA)
+        scan += 2 + (size_t(uint8_t(good[scan + 2])) << 8 | uint8_t(good[scan + 3]));
+    ASSERT_LT(scan + 3, good.size());
+    const size_t components = uint8_t(good[scan + 4]);
+    ASSERT_EQ(components, 3u);
+    const size_t spectrumEnd = scan + 6 + 2 * components;
+
+    std::string dcOnly = good;
+    dcOnly[spectrumEnd] = '\0';
+    EXPECT_TRUE(JpegTablesSound(Data(dcOnly), dcOnly.size()));
+    EXPECT_TRUE(Decodes(dcOnly, false));
+    // The last component's AC table becomes table 3, which nothing defines.
+    std::string undefinedAc = dcOnly;
+    const size_t lastTables = scan + 6 + 2 * (components - 1);
+    undefinedAc[lastTables] = char((uint8_t(undefinedAc[lastTables]) & 0xF0) | 3);
+    EXPECT_FALSE(JpegTablesSound(Data(undefinedAc), undefinedAc.size()));
+    EXPECT_FALSE(Decodes(undefinedAc, false));
+}
+
 // Inputs the image fuzz target found, kept in its seed corpus: each is
 // refused before stb_image could read or write out of bounds, read memory
-// it never set, or ask for a gigabyte (three are scans using a table nothing
+// it never set, or ask for a gigabyte (four are scans using a table nothing
 // defined).
 TEST(TextureImage, FuzzFindingsAreRefused) {
     const std::string corpus = std::string(TESSEL_SOURCE_DIR) + "/tests/fuzz/corpus/image_fuzz/";
@@ -174,14 +199,15 @@ TEST(TextureImage, FuzzFindingsAreRefused) {
     for (const char* name : {"jpeg_huffman_overflow.jpg", "jpeg_fill_before_start_huffman_overflow.jpg",
                              "pnm16_overflow.ppm", "png_idat_claims_a_gigabyte.png",
                              "jpeg_scan_uses_undefined_dc_table.jpg", "jpeg_scan_uses_undefined_ac_table.jpg",
-                             "jpeg_scan_uses_undefined_quant_table.jpg"}) {
+                             "jpeg_scan_uses_undefined_quant_table.jpg",
+                             "jpeg_baseline_scan_uses_undefined_ac_table.jpg"}) {
         const std::string bytes = ReadFileBytes(corpus + name);
         ASSERT_FALSE(bytes.empty()) << name;
         ++found;
         EXPECT_FALSE(Decodes(bytes, false)) << name;
         EXPECT_FALSE(Decodes(bytes, true)) << name;
     }
-    EXPECT_EQ(found, 7);
+    EXPECT_EQ(found, 8);
 }
 
 // An empty IDAT chunk before the image data is legal PNG; stb_image would
