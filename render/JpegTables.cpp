@@ -7,6 +7,7 @@ constexpr unsigned char kHuffmanTables = 0xC4;
 constexpr unsigned char kQuantTables = 0xDB;
 constexpr unsigned char kStartOfScan = 0xDA;
 constexpr unsigned char kEndOfImage = 0xD9;
+constexpr unsigned char kProgressiveFrame = 0xC2;
 constexpr int kMaxTableCodes = 256;
 
 // The bytes of the stream, reading zero past its end as the decoder does.
@@ -21,7 +22,6 @@ bool IsRestart(unsigned char marker) { return marker >= 0xD0 && marker <= 0xD7; 
 bool HasNoLength(unsigned char marker) { return IsRestart(marker) || marker == 0xD8 || marker == 0x01; }
 
 bool IsStartOfFrame(unsigned char marker) { return marker >= 0xC0 && marker <= 0xC2; }
-constexpr unsigned char kProgressiveFrame = 0xC2;
 
 // Which Huffman tables (DC 0-3, AC 0-3) and quantisation tables (0-3) a
 // segment has defined so far, the quantisation table the last frame header
