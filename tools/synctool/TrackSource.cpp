@@ -125,7 +125,7 @@ bool ParseTrackSource(const std::string& text, const std::string& sourceName, co
                 continue;
             }
             lineOfTrack[name] = lineNumber;
-            tracks->push_back({name, lineNumber, {}});
+            tracks->push_back({name, lineNumber, {}, {}});
             current = &tracks->back();
             skippingBrokenTrack = false;
             lineOfKey.clear();
@@ -174,6 +174,7 @@ bool ParseTrackSource(const std::string& text, const std::string& sourceName, co
             continue;
         }
         current->keys.push_back(key);
+        current->texts.push_back({lineNumber, tokens[0], tokens[1], tokens.size() == 3 ? tokens[2] : Token{"", 0}});
         lineOfKey.push_back(lineNumber);
     }
     return errors->size() == errorsBefore;

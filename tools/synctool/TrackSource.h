@@ -18,11 +18,23 @@
 
 #include "sync/SyncSystem.h"
 #include "tools/songform/SongForm.h"
+#include "tools/songform/TextLines.h"
+
+// Where and how the text wrote one key, so that an edit can rewrite just
+// that: the line (1-based) and its tokens with their 1-based columns. The
+// interpolation token's text is empty when the line has none.
+struct KeyText {
+    int line = 0;
+    Token time;
+    Token value;
+    Token interpolation;
+};
 
 struct SourceTrack {
     std::string name;
-    int line = 0;
+    int line = 0;                  // the "track" line
     std::vector<TrackKey> keys;
+    std::vector<KeyText> texts;    // one per key, in the same order
 };
 
 // Parses a whole source. song may be null (then names are not times). On
