@@ -1,11 +1,11 @@
 // AuthorOptions: "--name VALUE" and "--name=VALUE" for the three paths.
 #include "author/AuthorOptions.h"
 
-AuthorOptions DefaultAuthorOptions(const std::string& sourceTree) {
+AuthorOptions DefaultAuthorOptions(const std::string& root) {
     AuthorOptions options;
-    options.source = sourceTree + "/production/show.sync";
-    options.sections = sourceTree + "/production/song_sections.txt";
-    options.shaders = sourceTree + "/data/Shaders";
+    options.source = root + "/production/show.sync";
+    options.sections = root + "/production/song_sections.txt";
+    options.shaders = root + "/data/Shaders";
     return options;
 }
 
@@ -52,9 +52,10 @@ std::string AuthorUsage(const char* program) {
            " [--sync FILE] [--sections FILE] [--shaders DIR]\n"
            "Plays the show from the show folder (run it there) and follows saves:\n"
            "the track source and the song form are compiled again, shaders rebuilt.\n"
-           "  --sync FILE      track source (default: the source tree's production/show.sync)\n"
-           "  --sections FILE  song form (default: production/song_sections.txt)\n"
-           "  --shaders DIR    shader folder (default: data/Shaders)\n"
+           "  --sync FILE      track source (default: production/show.sync beside the program)\n"
+           "  --sections FILE  song form (default: production/song_sections.txt beside it)\n"
+           "  --shaders DIR    shader folder (default: data/Shaders beside it; in the build's\n"
+           "                   show folder these are links to the source tree's)\n"
            "Keys: Space pause/resume, Left/Right one bar, Page Up/Down previous/next\n"
            "section or cue, Home the start, End the last mark, L loop the section,\n"
            "Tab the overlay, f the frame counter, Escape quit.\n";

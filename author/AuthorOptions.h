@@ -1,5 +1,5 @@
 // AuthorOptions: tessel-author's command line. Every option takes a path;
-// the defaults are the source tree's production files and shaders.
+// the defaults are the production files and shaders beside the program.
 #pragma once
 
 #include <string>
@@ -11,8 +11,8 @@ struct AuthorOptions {
     bool help = false;
 };
 
-// The defaults under `sourceTree` (the checkout the program was built from).
-AuthorOptions DefaultAuthorOptions(const std::string& sourceTree);
+// The defaults under `root`: its production/ and data/Shaders/.
+AuthorOptions DefaultAuthorOptions(const std::string& root);
 // Parses argv over the defaults; false with a message in *error.
 bool ParseAuthorOptions(int argc, const char* const* argv, AuthorOptions* options, std::string* error);
 std::string AuthorUsage(const char* program);

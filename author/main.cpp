@@ -1,6 +1,7 @@
 // tessel-author: the show in a window, following saves of its track source,
 // song form and shaders, with a transport on the keyboard and an overlay.
-// Run from the show folder (build/show/), like the player. Exit status 0
+// Run from the show folder (build/show/), like the player; the track source,
+// song form and shaders it edits are found beside the program. Exit status 0
 // after Escape or a closed window; 1 when it cannot start.
 #include <csignal>
 #include <cstdio>
@@ -8,6 +9,7 @@
 
 #include "author/AuthorOptions.h"
 #include "author/AuthorSession.h"
+#include "author/ProgramFolder.h"
 
 namespace {
 
@@ -18,7 +20,7 @@ void RequestStop(int) { gStop = 1; }
 }  // namespace
 
 int main(int argc, char** argv) {
-    AuthorOptions options = DefaultAuthorOptions(TESSEL_SOURCE_TREE);
+    AuthorOptions options = DefaultAuthorOptions(ProgramFolder());
     std::string error;
     if (!ParseAuthorOptions(argc, argv, &options, &error)) {
         std::fprintf(stderr, "tessel-author: %s (see tessel-author --help)\n", error.c_str());

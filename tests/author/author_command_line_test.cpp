@@ -3,6 +3,8 @@
 // message on standard error and a failing exit status, before any window.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/support/program_run.h"
 #include "tests/support/scratch_dir.h"
 
@@ -44,4 +46,22 @@ TEST(AuthorCommandLine, BadArgumentsAndMissingFilesFailWithAMessage) {
         EXPECT_EQ(run.err, c.message);
         EXPECT_TRUE(run.out.empty()) << run.out;
     }
+}
+
+// The track source, song form and shaders it edits by default lie beside the
+// program: a copy with nothing beside it looks there, not in the tree it was
+// built from; in the build's show folder they are the source tree's.
+TEST(AuthorCommandLine, DefaultsAreTheSourcesBesideTheProgram) {
+    namespace fs = std::filesystem;
+    ScratchDir copy;
+    fs::copy_file(TESSEL_AUTHOR, copy / "tessel-author");
+    const ProgramResult alone = RunProgram(copy / "tessel-author", {}, TESSEL_SHOW_DIR, {{"DISPLAY", std::nullopt}}, 60);
+    EXPECT_EQ(alone.exitCode, 1);
+    EXPECT_EQ(alone.err, "tessel-author: " + copy / "data/Shaders" + ": no such folder\n");
+
+    const std::string show = TESSEL_SHOW_DIR, source = TESSEL_SOURCE_DIR;
+    EXPECT_EQ(fs::canonical(show + "/production/show.sync"), fs::canonical(source + "/production/show.sync"));
+    EXPECT_EQ(fs::canonical(show + "/production/song_sections.txt"),
+              fs::canonical(source + "/production/song_sections.txt"));
+    EXPECT_EQ(fs::canonical(show + "/data/Shaders"), fs::canonical(source + "/data/Shaders"));
 }
