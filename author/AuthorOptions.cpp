@@ -1,4 +1,5 @@
-// AuthorOptions: "--name VALUE" and "--name=VALUE" for the three paths.
+// AuthorOptions: the three paths on the shared command line, each checked
+// to exist when given; the defaults are checked when the session starts.
 #include "author/AuthorOptions.h"
 
 AuthorOptions DefaultAuthorOptions(const std::string& root) {
@@ -9,54 +10,23 @@ AuthorOptions DefaultAuthorOptions(const std::string& root) {
     return options;
 }
 
-bool ParseAuthorOptions(int argc, const char* const* argv, AuthorOptions* options, std::string* error) {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            options->help = true;
-            continue;
-        }
-        std::string value;
-        const size_t equals = arg.find('=');
-        const bool inlineValue = arg.compare(0, 2, "--") == 0 && equals != std::string::npos;
-        if (inlineValue) {
-            value = arg.substr(equals + 1);
-            arg = arg.substr(0, equals);
-        }
-        std::string* target = arg == "--sync"       ? &options->source
-                              : arg == "--sections" ? &options->sections
-                              : arg == "--shaders"  ? &options->shaders
-                                                    : nullptr;
-        if (!target) {
-            *error = "unknown option " + arg;
-            return false;
-        }
-        if (!inlineValue) {
-            if (i + 1 >= argc) {
-                *error = arg + " needs a path";
-                return false;
-            }
-            value = argv[++i];
-        }
-        if (value.empty()) {
-            *error = arg + " needs a path";
-            return false;
-        }
-        *target = value;
-    }
-    return true;
-}
-
-std::string AuthorUsage(const char* program) {
-    return std::string("usage: ") + program +
-           " [--sync FILE] [--sections FILE] [--shaders DIR]\n"
-           "Plays the show from the show folder (run it there) and follows saves:\n"
-           "the track source and the song form are compiled again, shaders rebuilt.\n"
-           "  --sync FILE      track source (default: production/show.sync beside the program)\n"
-           "  --sections FILE  song form (default: production/song_sections.txt beside it)\n"
-           "  --shaders DIR    shader folder (default: data/Shaders beside it; in the build's\n"
-           "                   show folder these are links to the source tree's)\n"
-           "Keys: Space pause/resume, Left/Right one bar, Page Up/Down previous/next\n"
-           "section or cue, Home the start, End the last mark, L loop the section,\n"
-           "Tab the overlay, f the frame counter, Escape quit.\n";
+void AddAuthorOptions(cli::CommandLine* line, AuthorOptions* options) {
+    CLI::App& app = line->App();
+    app.description(
+        "Plays the show from the show folder (run it there) and follows saves:\n"
+        "the track source and the song form are compiled again, shaders rebuilt.");
+    app.add_option("--sync", options->source, "track source (default: production/show.sync beside the program)")
+        ->type_name("FILE")
+        ->check(cli::ExistingFile());
+    app.add_option("--sections", options->sections, "song form (default: production/song_sections.txt beside it)")
+        ->type_name("FILE")
+        ->check(cli::ExistingFile());
+    app.add_option("--shaders", options->shaders, "shader folder (default: data/Shaders beside it; in the build's show\n"
+                                     "folder these are links to the source tree's)")
+        ->type_name("DIR")
+        ->check(cli::ExistingFolder());
+    app.footer(
+        "keys: Space pause/resume, Left/Right one bar, Page Up/Down previous/next\n"
+        "section or cue, Home the start, End the last mark, L loop the section,\n"
+        "Tab the overlay, f the frame counter, Escape quit.");
 }

@@ -4,15 +4,15 @@
 
 #include <string>
 
+#include "cli/CommandLine.h"
+
 struct AuthorOptions {
     std::string source;
     std::string sections;
     std::string shaders;
-    bool help = false;
 };
 
 // The defaults under `root`: its production/ and data/Shaders/.
 AuthorOptions DefaultAuthorOptions(const std::string& root);
-// Parses argv over the defaults; false with a message in *error.
-bool ParseAuthorOptions(int argc, const char* const* argv, AuthorOptions* options, std::string* error);
-std::string AuthorUsage(const char* program);
+// Adds the options, their help and the keys to `line`; parsing fills *options.
+void AddAuthorOptions(cli::CommandLine* line, AuthorOptions* options);

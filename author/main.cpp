@@ -2,7 +2,8 @@
 // song form and shaders, with a transport on the keyboard and an overlay.
 // Run from the show folder (build/show/), like the player; the track source,
 // song form and shaders it edits are found beside the program. Exit status 0
-// after Escape or a closed window; 1 when it cannot start.
+// after Escape or a closed window; 1 when it cannot start; 2 for a mistake
+// on the command line.
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -21,20 +22,15 @@ void RequestStop(int) { gStop = 1; }
 
 int main(int argc, char** argv) {
     AuthorOptions options = DefaultAuthorOptions(ProgramFolder());
-    std::string error;
-    if (!ParseAuthorOptions(argc, argv, &options, &error)) {
-        std::fprintf(stderr, "tessel-author: %s (see tessel-author --help)\n", error.c_str());
-        return 1;
-    }
-    if (options.help) {
-        std::fputs(AuthorUsage("tessel-author").c_str(), stdout);
-        return 0;
-    }
+    cli::CommandLine line("tessel-author");
+    AddAuthorOptions(&line, &options);
+    if (const std::optional<int> exit = line.Parse(argc, argv)) return *exit;
     // An interrupted run still shuts down and removes its run folder.
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
     std::signal(SIGHUP, RequestStop);
     AuthorSession session;
+    std::string error;
     if (!session.Start(options, &error)) {
         session.Shutdown();
         std::fprintf(stderr, "tessel-author: %s\n", error.c_str());

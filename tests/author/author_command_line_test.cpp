@@ -1,6 +1,7 @@
-// tessel-author's command line as a user meets it: --help, refused options,
-// missing files and a folder that is not the show folder each end with a
-// message on standard error and a failing exit status, before any window.
+// tessel-author's command line as a user meets it: --help and --version,
+// refused options, missing files and a folder that is not the show folder
+// each end with a message on standard error and a failing exit status,
+// before any window.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,12 +17,17 @@ ProgramResult Author(const std::vector<std::string>& args, const std::string& fo
 
 }  // namespace
 
-TEST(AuthorCommandLine, HelpPrintsTheUsageAndSucceeds) {
+TEST(AuthorCommandLine, HelpAndVersionPrintAndSucceed) {
     const ProgramResult run = Author({"--help"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out.rfind("usage: tessel-author [--sync FILE] [--sections FILE] [--shaders DIR]\n", 0), 0u)
-        << run.out;
+    EXPECT_EQ(run.out.rfind("usage: tessel-author [options]\n", 0), 0u) << run.out;
+    for (const char* option : {"--sync FILE", "--sections FILE", "--shaders DIR", "--version", "Escape quit"}) {
+        EXPECT_NE(run.out.find(option), std::string::npos) << option;
+    }
     EXPECT_TRUE(run.err.empty()) << run.err;
+    const ProgramResult version = Author({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("tessel-author 1.", 0), 0u) << version.out;
 }
 
 TEST(AuthorCommandLine, BadArgumentsAndMissingFilesFailWithAMessage) {
@@ -29,20 +35,24 @@ TEST(AuthorCommandLine, BadArgumentsAndMissingFilesFailWithAMessage) {
     struct Case {
         std::vector<std::string> args;
         std::string folder;
+        int exitCode;
         std::string message;
     };
+    const std::string help = " (see tessel-author --help)\n";
     const Case cases[] = {
-        {{"--loud"}, TESSEL_SHOW_DIR, "tessel-author: unknown option --loud (see tessel-author --help)\n"},
-        {{"--sync"}, TESSEL_SHOW_DIR, "tessel-author: --sync needs a path (see tessel-author --help)\n"},
-        {{"--sync", dir / "none.sync"}, TESSEL_SHOW_DIR, "tessel-author: " + dir / "none.sync" + ": no such file\n"},
-        {{"--shaders", dir / "none"}, TESSEL_SHOW_DIR, "tessel-author: " + dir / "none" + ": no such folder\n"},
-        {{}, dir.path(),
+        {{"--loud"}, TESSEL_SHOW_DIR, 2, "tessel-author: unknown option '--loud'" + help},
+        {{"--sync"}, TESSEL_SHOW_DIR, 2, "tessel-author: --sync: needs a value" + help},
+        {{"--sync", dir / "none.sync"}, TESSEL_SHOW_DIR, 2,
+         "tessel-author: --sync: '" + dir / "none.sync" + "' does not exist" + help},
+        {{"--shaders=" + dir / "none"}, TESSEL_SHOW_DIR, 2,
+         "tessel-author: --shaders: '" + dir / "none" + "' does not exist" + help},
+        {{}, dir.path(), 1,
          "tessel-author: no show folder here: ./Audio is missing (run tessel-author from the show folder, "
          "build/show/)\n"},
     };
     for (const Case& c : cases) {
         const ProgramResult run = Author(c.args, c.folder);
-        EXPECT_EQ(run.exitCode, 1) << c.message;
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.message;
         EXPECT_EQ(run.err, c.message);
         EXPECT_TRUE(run.out.empty()) << run.out;
     }

@@ -3,12 +3,21 @@
 
 #include "author/AuthorOptions.h"
 #include "author/OverlayText.h"
+#include "tests/support/scratch_dir.h"
+
+#include <sstream>
 
 namespace {
 
+// True when the arguments parse; *error holds the message otherwise.
 bool Parse(std::vector<const char*> args, AuthorOptions* options, std::string* error) {
     args.insert(args.begin(), "tessel-author");
-    return ParseAuthorOptions(static_cast<int>(args.size()), args.data(), options, error);
+    cli::CommandLine line("tessel-author");
+    AddAuthorOptions(&line, options);
+    std::ostringstream out, err;
+    const std::optional<int> exit = line.Parse(static_cast<int>(args.size()), args.data(), out, err);
+    *error = err.str();
+    return !exit.has_value();
 }
 
 }  // namespace
@@ -18,24 +27,27 @@ TEST(AuthorOptions, DefaultsAreTheSourceTreesFilesAndOptionsReplaceThem) {
     EXPECT_EQ(options.source, "/src/production/show.sync");
     EXPECT_EQ(options.sections, "/src/production/song_sections.txt");
     EXPECT_EQ(options.shaders, "/src/data/Shaders");
+    ScratchDir dir;
+    dir.Write("a.sync", "");
+    dir.Write("s.txt", "");
+    dir.Write("sh/x.glsl", "");
+    const std::string sections = "--sections=" + dir / "s.txt";
     std::string error;
-    ASSERT_TRUE(Parse({"--sync", "a.sync", "--sections=s.txt", "--shaders", "sh"}, &options, &error)) << error;
-    EXPECT_EQ(options.source, "a.sync");
-    EXPECT_EQ(options.sections, "s.txt");
-    EXPECT_EQ(options.shaders, "sh");
-    EXPECT_FALSE(options.help);
-    ASSERT_TRUE(Parse({"--help"}, &options, &error));
-    EXPECT_TRUE(options.help);
+    ASSERT_TRUE(Parse({"--sync", (dir / "a.sync").c_str(), sections.c_str(), "--shaders", (dir / "sh").c_str()},
+                      &options, &error))
+        << error;
+    EXPECT_EQ(options.source, dir / "a.sync");
+    EXPECT_EQ(options.sections, dir / "s.txt");
+    EXPECT_EQ(options.shaders, dir / "sh");
 }
 
 TEST(AuthorOptions, BadArgumentsAreRefusedWithAMessage) {
     AuthorOptions options;
     std::string error;
-    EXPECT_FALSE(Parse({"--loud"}, &options, &error));
-    EXPECT_EQ(error, "unknown option --loud");
-    EXPECT_FALSE(Parse({"--sync"}, &options, &error));
-    EXPECT_EQ(error, "--sync needs a path");
     EXPECT_FALSE(Parse({"--shaders="}, &options, &error));
+    EXPECT_EQ(error, "tessel-author: --shaders: needs a value (see tessel-author --help)\n");
+    EXPECT_FALSE(Parse({"--sections", "/no/such/form.txt"}, &options, &error));
+    EXPECT_EQ(error, "tessel-author: --sections: '/no/such/form.txt' does not exist (see tessel-author --help)\n");
     EXPECT_FALSE(Parse({"show.sync"}, &options, &error));
 }
 
