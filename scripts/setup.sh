@@ -47,7 +47,7 @@ need all   "compiler and build tools"                cmake g++ make pkg-config
 need all   "windows and OpenGL"                      libx11-dev libxrandr-dev libgl-dev libglew-dev libgl1-mesa-dri
 need all   "off-screen OpenGL for tessel-capture"    libegl-dev libegl-mesa0
 need all   "maths and image headers"                 libglm-dev libstb-dev
-need all   "command-line parsing (CLI11)"           libcli11-dev
+need all   "command-line parsing (CLI11)"            libcli11-dev
 need all   "sound and the song"                      libopenal-dev libopenal1 libvorbis-dev
 need all   "video encoding for tessel-capture"       libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
 need tests "GoogleTest"                              libgtest-dev libgmock-dev
