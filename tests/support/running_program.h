@@ -20,6 +20,7 @@ public:
     RunningProgram& operator=(const RunningProgram&) = delete;
 
     bool started() const { return pid > 0; }
+    pid_t id() const { return pid; }
     // Every whole line printed so far (reads what has arrived first).
     const std::vector<std::string>& Lines();
     // Waits until a line printed after the first `from` lines satisfies
