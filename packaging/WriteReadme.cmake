@@ -1,9 +1,9 @@
 # Writes README.txt into the installed folder from README.txt.in, with the
-# version the programs print (VERSION_HEADER) and the Debian packages the installed programs need: for each library a program
-# names (its NEEDED entries), the package holding that library, and the
-# DRIVER_PACKAGES. Run at install time (see CMakeLists.txt); stops the
-# install when a library belongs to no package, rather than ship a README
-# that leaves one out.
+# version the programs print (VERSION_HEADER) and the Debian packages the
+# installed programs need: for each library a program names (its NEEDED
+# entries), the package holding that library, and the DRIVER_PACKAGES. Run
+# at install time (see CMakeLists.txt); stops the install when a library
+# belongs to no package, rather than ship a README that leaves one out.
 
 set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 include(${CMAKE_CURRENT_LIST_DIR}/ReadVersion.cmake)
@@ -36,7 +36,7 @@ endforeach()
 list(REMOVE_DUPLICATES packages)
 list(SORT packages)
 
-# The install command, wrapped at 76 columns.
+# The install command, its lines kept within 80 columns.
 set(line "    sudo apt-get install")
 set(command)
 foreach(package ${packages})
