@@ -54,6 +54,7 @@ need tests "GoogleTest"                              libgtest-dev libgmock-dev
 need tests "private X servers for the window tests"  xvfb xauth x11-utils libxtst-dev
 need tests "sound and picture checks"                sox imagemagick
 need tests "the fuzz targets (clang with libFuzzer)" clang libclang-rt-14-dev
+need tests "the editor page's browser tests"       nodejs npm chromium
 
 mkdir -p "$build"
 log=$build/setup.log
@@ -127,7 +128,11 @@ else
 fi
 
 tests=OFF
-if [[ $with_tests == 1 ]]; then tests=ON; fi
+if [[ $with_tests == 1 ]]; then
+    tests=ON
+    # Playwright for the browser tests, pinned by tests/editor/package-lock.json.
+    step "Installing Playwright for the editor tests" npm ci --prefix "$root/tests/editor" --no-audit --no-fund
+fi
 configure=(cmake -S "$root" -B "$build")
 if [[ ! -f $build/CMakeCache.txt ]]; then
     configure+=(-DCMAKE_BUILD_TYPE=Release -DTESSEL_BUILD_TESTS=$tests)

@@ -1,0 +1,116 @@
+// The dope sheet: every lane's keys, drawn by interpolation (step a square,
+// linear a diamond, smooth a circle, ramp a triangle) with a line along the
+// segments that interpolate, and the hit tests on them. Only the keys within
+// the visible rows of the visible lanes are drawn, batched into one path per
+// look.
+
+import { findKey } from './evaluate.js';
+import { theme } from './theme.js';
+
+const SIZE = 4.5;
+const HIT = 6;
+
+function addShape(path, interp, x, y) {
+  if (interp === 'step') path.rect(x - SIZE + 0.5, y - SIZE + 0.5, 2 * SIZE - 1, 2 * SIZE - 1);
+  else if (interp === 'linear') {
+    path.moveTo(x, y - SIZE - 0.5);
+    path.lineTo(x + SIZE + 0.5, y);
+    path.lineTo(x, y + SIZE + 0.5);
+    path.lineTo(x - SIZE - 0.5, y);
+    path.closePath();
+  } else if (interp === 'smooth') {
+    path.moveTo(x + SIZE, y);
+    path.arc(x, y, SIZE, 0, Math.PI * 2);
+  } else if (interp === 'ramp') {
+    path.moveTo(x - SIZE, y + SIZE);
+    path.lineTo(x + SIZE, y + SIZE);
+    path.lineTo(x, y - SIZE);
+    path.closePath();
+  } else path.rect(x - 2, y - 2, 4, 4);
+}
+
+// The range of key indices [first, last] whose rows lie within rows a..b,
+// widened by one on each side so segments entering the view are drawn.
+function visibleRange(keys, a, b) {
+  const first = Math.max(0, findKey(keys, Math.floor(a)));
+  const last = Math.min(keys.length - 1, findKey(keys, Math.ceil(b)) + 1);
+  return [first, last];
+}
+
+export function drawKeys(ctx, view, layout, keysOf, isSelected) {
+  const { lanes } = layout;
+  ctx.save();
+  ctx.beginPath();
+  ctx.rect(lanes.x, lanes.y, lanes.w, lanes.h);
+  ctx.clip();
+  const margin = HIT / view.pxPerRow;
+  const shapes = new Map();
+  const segments = new Map();
+  const pathFor = (map, style) => {
+    let p = map.get(style);
+    if (!p) map.set(style, (p = new Path2D()));
+    return p;
+  };
+  for (const e of layout.visibleEntries()) {
+    if (e.kind !== 'lane') continue;
+    const keys = keysOf(e.track);
+    if (!keys.length) continue;
+    const y = e.y + e.h / 2;
+    const [first, last] = visibleRange(keys, view.firstRow - margin, view.lastRow + margin);
+    for (let k = first; k <= last; ++k) {
+      const key = keys[k];
+      const x = view.rowToX(key.row);
+      if (k + 1 < keys.length && theme.segment[key.interp]) {
+        const seg = pathFor(segments, theme.segment[key.interp]);
+        seg.moveTo(x, y);
+        seg.lineTo(view.rowToX(keys[k + 1].row), y);
+      }
+      const style = isSelected(e.track, key.row) ? theme.keySelected : theme.key[key.interp] || theme.key.unknown;
+      addShape(pathFor(shapes, style), key.interp, x, y);
+    }
+  }
+  ctx.lineWidth = 2;
+  for (const [style, path] of segments) {
+    ctx.strokeStyle = style;
+    ctx.stroke(path);
+  }
+  for (const [style, path] of shapes) {
+    ctx.fillStyle = style;
+    ctx.fill(path);
+  }
+  ctx.restore();
+}
+
+// The key under the point, {track, row}, or null.
+export function keyAtPoint(view, layout, keysOf, x, y) {
+  const lane = layout.entryAt(y);
+  if (!lane || lane.kind !== 'lane') return null;
+  const keys = keysOf(lane.track);
+  const [first, last] = visibleRange(keys, view.xToRow(x - HIT), view.xToRow(x + HIT));
+  let best = null;
+  let bestDistance = HIT + 0.5;
+  for (let k = first; k <= last && k >= 0; ++k) {
+    const d = Math.abs(view.rowToX(keys[k].row) - x);
+    if (d < bestDistance) {
+      bestDistance = d;
+      best = { track: lane.track, row: keys[k].row };
+    }
+  }
+  return best;
+}
+
+// Every key inside the rectangle (lanes whose middle lies in it).
+export function keysInBox(view, layout, keysOf, x0, y0, x1, y1) {
+  const out = [];
+  const rowA = view.xToRow(Math.min(x0, x1));
+  const rowB = view.xToRow(Math.max(x0, x1));
+  const top = Math.min(y0, y1);
+  const bottom = Math.max(y0, y1);
+  for (const e of layout.visibleEntries()) {
+    if (e.kind !== 'lane') continue;
+    const middle = e.y + e.h / 2;
+    if (middle < top || middle > bottom) continue;
+    for (const key of keysOf(e.track)) if (key.row >= rowA && key.row <= rowB) out.push({ track: e.track, row: key.row });
+  }
+  return out;
+}
