@@ -54,7 +54,7 @@ need tests "GoogleTest"                              libgtest-dev libgmock-dev
 need tests "private X servers for the window tests"  xvfb xauth x11-utils libxtst-dev
 need tests "sound and picture checks"                sox imagemagick
 need tests "the fuzz targets (clang with libFuzzer)" clang libclang-rt-14-dev
-need tests "the editor page's browser tests"       nodejs npm chromium
+need tests "the editor page's browser tests"        nodejs npm chromium
 
 mkdir -p "$build"
 log=$build/setup.log
