@@ -12,6 +12,7 @@ import { theme } from './theme.js';
 
 const PAD = 14;
 const HIT = 7;
+const LINE = 1.5; // the curve's thickness
 
 // Tick spacing of about `count` steps over span: 1, 2 or 5 times a power of ten.
 function niceStep(span, count) {
@@ -52,6 +53,7 @@ export class CurveView {
       const keys = keysOf(track);
       const lo = new Float64Array(columns);
       const hi = new Float64Array(columns);
+      const end = new Float64Array(columns); // the value at the column's last row
       for (let c = 0; c < columns; ++c) {
         const x = this.rect.x + c;
         const r0 = Math.floor(view.xToRow(x));
@@ -59,8 +61,9 @@ export class CurveView {
         const [a, b] = r1 - r0 > 256 ? [valueAt(keys, r0), valueAt(keys, r0)] : rangeOver(keys, r0, r1);
         lo[c] = a;
         hi[c] = b;
+        end[c] = valueAt(keys, r1);
       }
-      return { track, keys, lo, hi };
+      return { track, keys, lo, hi, end };
     });
   }
 
@@ -130,12 +133,9 @@ export class CurveView {
 
     samples.forEach((s, index) => {
       const colour = theme.curves[index % theme.curves.length];
-      ctx.strokeStyle = colour;
-      ctx.lineWidth = 1.5;
-      ctx.beginPath();
+      ctx.fillStyle = colour;
       if (view.pxPerRow >= 1) this.traceRows(ctx, view, s.keys);
       else this.traceColumns(ctx, s);
-      ctx.stroke();
       this.drawPoints(ctx, view, s.keys, s.track, colour, isSelected);
     });
 
@@ -151,41 +151,43 @@ export class CurveView {
     ctx.restore();
   }
 
-  // One horizontal step per whole row, as the player holds each row's value.
+  // One horizontal step per whole row, as the player holds each row's
+  // value, joined by vertical risers; all rectangles, which the software
+  // rasteriser fills far faster than a stroked line.
   traceRows(ctx, view, keys) {
     const first = Math.floor(view.firstRow);
     const last = Math.ceil(view.lastRow);
-    let started = false;
+    let previous = null;
     for (let r = first; r <= last; ++r) {
       const v = valueAt(keys, r);
       if (!Number.isFinite(v)) {
-        started = false;
+        previous = null;
         continue;
       }
-      const vy = this.valueToY(v);
+      const y = this.valueToY(v);
       const x0 = view.rowToX(r);
-      if (started) ctx.lineTo(x0, vy);
-      else ctx.moveTo(x0, vy);
-      ctx.lineTo(view.rowToX(r + 1), vy);
-      started = true;
+      ctx.fillRect(x0, y - LINE / 2, view.rowToX(r + 1) - x0, LINE);
+      if (previous !== null && previous !== y)
+        ctx.fillRect(x0 - LINE / 2, Math.min(previous, y) - LINE / 2, LINE, Math.abs(previous - y) + LINE);
+      previous = y;
     }
   }
 
-  // Each pixel column from its lowest to its highest row value.
+  // Each pixel column from its lowest to its highest row value, reaching
+  // back to where the column before ended.
   traceColumns(ctx, s) {
-    let started = false;
+    let previous = null;
     for (let c = 0; c < s.lo.length; ++c) {
       if (!Number.isFinite(s.lo[c])) {
-        started = false;
+        previous = null;
         continue;
       }
-      const px = this.rect.x + c + 0.5;
-      const y0 = this.valueToY(s.lo[c]);
-      const y1 = this.valueToY(s.hi[c]);
-      if (started) ctx.lineTo(px, y1);
-      else ctx.moveTo(px, y1);
-      if (y0 !== y1) ctx.lineTo(px, y0);
-      started = true;
+      const y0 = this.valueToY(s.hi[c]);
+      const y1 = this.valueToY(s.lo[c]);
+      const top = previous === null ? y0 : Math.min(y0, previous);
+      const bottom = previous === null ? y1 : Math.max(y1, previous);
+      ctx.fillRect(this.rect.x + c, top - LINE / 2, 1, bottom - top + LINE);
+      previous = this.valueToY(s.end[c]);
     }
   }
 

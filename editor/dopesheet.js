@@ -1,14 +1,35 @@
 // The dope sheet: every lane's keys, drawn by interpolation (step a square,
 // linear a diamond, smooth a circle, ramp a triangle) with a line along the
 // segments that interpolate, and the hit tests on them. Only the keys within
-// the visible rows of the visible lanes are drawn, batched into one path per
-// look.
+// the visible rows of the visible lanes are drawn, each copied from a small
+// picture of its look.
 
 import { findKey } from './evaluate.js';
 import { theme } from './theme.js';
 
 const SIZE = 4.5;
 const HIT = 6;
+const SPRITE = 12;
+
+// Each key look drawn once into a small canvas; keys are then copied from
+// it, which is far cheaper for the software rasteriser than filling one
+// path of many shapes.
+const sprites = new Map();
+function sprite(interp, style, dpr) {
+  const name = `${interp} ${style} ${dpr}`;
+  let canvas = sprites.get(name);
+  if (canvas) return canvas;
+  canvas = document.createElement('canvas');
+  canvas.width = canvas.height = Math.ceil(SPRITE * dpr);
+  const ctx = canvas.getContext('2d');
+  ctx.scale(dpr, dpr);
+  const path = new Path2D();
+  addShape(path, interp, SPRITE / 2, SPRITE / 2);
+  ctx.fillStyle = style;
+  ctx.fill(path);
+  sprites.set(name, canvas);
+  return canvas;
+}
 
 function addShape(path, interp, x, y) {
   if (interp === 'step') path.rect(x - SIZE + 0.5, y - SIZE + 0.5, 2 * SIZE - 1, 2 * SIZE - 1);
@@ -37,47 +58,36 @@ function visibleRange(keys, a, b) {
   return [first, last];
 }
 
-export function drawKeys(ctx, view, layout, keysOf, isSelected) {
+export function drawKeys(ctx, view, layout, keysOf, isSelected, dpr = 1) {
   const { lanes } = layout;
   ctx.save();
   ctx.beginPath();
   ctx.rect(lanes.x, lanes.y, lanes.w, lanes.h);
   ctx.clip();
   const margin = HIT / view.pxPerRow;
-  const shapes = new Map();
-  const segments = new Map();
-  const pathFor = (map, style) => {
-    let p = map.get(style);
-    if (!p) map.set(style, (p = new Path2D()));
-    return p;
-  };
+  const marks = [];
   for (const e of layout.visibleEntries()) {
     if (e.kind !== 'lane') continue;
     const keys = keysOf(e.track);
     if (!keys.length) continue;
-    const y = e.y + e.h / 2;
+    const y = Math.round(e.y + e.h / 2);
     const [first, last] = visibleRange(keys, view.firstRow - margin, view.lastRow + margin);
     for (let k = first; k <= last; ++k) {
       const key = keys[k];
-      const x = view.rowToX(key.row);
-      if (k + 1 < keys.length && theme.segment[key.interp]) {
-        const seg = pathFor(segments, theme.segment[key.interp]);
-        seg.moveTo(x, y);
-        seg.lineTo(view.rowToX(keys[k + 1].row), y);
+      const x = Math.round(view.rowToX(key.row));
+      // The segment to the next key, as a thin bar (horizontal, so a rectangle).
+      const segment = k + 1 < keys.length && theme.segment[key.interp];
+      if (segment) {
+        ctx.fillStyle = segment;
+        ctx.fillRect(x, y - 1, Math.round(view.rowToX(keys[k + 1].row)) - x, 2);
       }
       const style = isSelected(e.track, key.row) ? theme.keySelected : theme.key[key.interp] || theme.key.unknown;
-      addShape(pathFor(shapes, style), key.interp, x, y);
+      marks.push(sprite(theme.key[key.interp] ? key.interp : 'unknown', style, dpr), x, y);
     }
   }
-  ctx.lineWidth = 2;
-  for (const [style, path] of segments) {
-    ctx.strokeStyle = style;
-    ctx.stroke(path);
-  }
-  for (const [style, path] of shapes) {
-    ctx.fillStyle = style;
-    ctx.fill(path);
-  }
+  // Marks over every segment.
+  for (let i = 0; i < marks.length; i += 3)
+    ctx.drawImage(marks[i], marks[i + 1] - SPRITE / 2, marks[i + 2] - SPRITE / 2, SPRITE, SPRITE);
   ctx.restore();
 }
 

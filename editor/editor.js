@@ -314,7 +314,7 @@ export class Editor {
       ctx.setTransform(dpr, 0, 0, dpr, 0, 0);
       const keysOf = (t) => this.keysOf(t);
       const selected = (t, r) => this.isSelected(t, r);
-      drawKeys(ctx, this.view, this.layout, keysOf, selected);
+      drawKeys(ctx, this.view, this.layout, keysOf, selected, dpr);
       this.curve.tracks = this.selection.curveTracks(this.doc);
       this.curve.draw(ctx, this.view, keysOf, selected, this.doc.rowsPerBeat, this.doc.rows);
       this.contentDirty = false;

@@ -54,7 +54,7 @@ need tests "GoogleTest"                              libgtest-dev libgmock-dev
 need tests "private X servers for the window tests"  xvfb xauth x11-utils libxtst-dev
 need tests "sound and picture checks"                sox imagemagick
 need tests "the fuzz targets (clang with libFuzzer)" clang libclang-rt-14-dev
-need tests "the editor page's browser tests"        nodejs npm chromium
+need tests "the editor page's browser tests"        nodejs chromium
 
 mkdir -p "$build"
 log=$build/setup.log
@@ -130,8 +130,13 @@ fi
 tests=OFF
 if [[ $with_tests == 1 ]]; then
     tests=ON
-    # Playwright for the browser tests, pinned by tests/editor/package-lock.json.
-    step "Installing Playwright for the editor tests" npm ci --prefix "$root/tests/editor" --no-audit --no-fund
+    # Playwright for the browser tests, pinned by tests/editor/package-lock.json
+    # (installed again when the lock file is newer than what npm installed).
+    editor_tests=$root/tests/editor
+    if [[ ! -f $editor_tests/node_modules/.package-lock.json ||
+          $editor_tests/package-lock.json -nt $editor_tests/node_modules/.package-lock.json ]]; then
+        step "Installing Playwright for the editor tests" npm ci --prefix "$editor_tests" --no-audit --no-fund
+    fi
 fi
 configure=(cmake -S "$root" -B "$build")
 if [[ ! -f $build/CMakeCache.txt ]]; then
