@@ -15,6 +15,7 @@ export const KEY_BINDINGS = [
   { keys: 'Ctrl + A', action: 'selectAll', text: 'Select every key (of the chosen lanes, if any)' },
   { keys: '1 2 3 4', action: null, text: 'Interpolation of the selected keys: step, linear, smooth, ramp' },
   { keys: 'Delete, Backspace', action: 'delete', text: 'Delete the selected keys' },
+  { keys: 'Tab / Shift + Tab', action: null, text: 'Select the next / previous key of the selected key’s lane' },
   { keys: 'Enter', action: 'editValue', text: 'Type the value and interpolation of the selected key' },
   { keys: 'Escape', action: 'escape', text: 'Cancel a drag, clear the selection, close this help' },
   { keys: '+ / -, 0', action: null, text: 'Zoom in / out around the playhead; the whole song' },
@@ -65,6 +66,7 @@ export function actionFor(event) {
     case '4': return 'interp:ramp';
     case 'Delete': case 'Backspace': return 'delete';
     case 'Enter': return 'editValue';
+    case 'Tab': return event.shiftKey ? 'previousKey' : 'nextKey';
     case 'Escape': return 'escape';
     case '+': case '=': return 'zoomIn';
     case '-': return 'zoomOut';

@@ -165,7 +165,9 @@ export class Editor {
   }
 
   documentChanged(formChanged) {
-    this.selection.prune(this.doc);
+    // While keys are dragged the drag owns the selection (its keys may not
+    // be where the service holds them yet).
+    if (!this.drag) this.selection.prune(this.doc);
     const signature = this.doc.tracks.map((t) => t.name).join('\n');
     if (formChanged || signature !== this.trackSignature) {
       this.trackSignature = signature;

@@ -123,6 +123,21 @@ function run(action, event) {
     case 'delete':
       editor.edit(deleteOps(doc, selected), { select: [] });
       break;
+    case 'nextKey':
+    case 'previousKey': {
+      // From the selected key, or from the playhead in the first chosen lane.
+      const from = editor.selection.primary;
+      const track = from ? from.track : [...editor.selection.lanes][0];
+      const keys = track ? doc.track(track)?.keys || [] : [];
+      const at = from ? from.row : Math.floor(row) - (action === 'nextKey' ? 1 : 0);
+      const key = action === 'nextKey' ? keys.find((k) => k.row > at) : [...keys].reverse().find((k) => k.row < at);
+      if (key) {
+        editor.selection.set([{ track, row: key.row }]);
+        editor.view.follow(key.row);
+        editor.invalidate(true);
+      }
+      break;
+    }
     case 'editValue': {
       const item = editor.selection.primary || selected[selected.length - 1];
       if (item) openEditor(item);

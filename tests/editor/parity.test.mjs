@@ -6,12 +6,10 @@
 import test from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import fs from 'node:fs';
 import path from 'node:path';
-import { env, launchBrowser } from './support.mjs';
+import { env, launchBrowser, modulePage } from './support.mjs';
 
 const fixture = path.join(path.dirname(new URL(import.meta.url).pathname), 'fixtures/interpolations.sync');
-const ORIGIN = 'http://tessel.test';
 
 test('the page evaluates every row of every track as the player does', async () => {
   const expected = JSON.parse(execFileSync(env.trackValues, [fixture]));
@@ -21,16 +19,7 @@ test('the page evaluates every row of every track as the player does', async () 
 
   const browser = await launchBrowser();
   try {
-    const page = await browser.newPage();
-    // The page's files straight from the show folder, as the service serves them.
-    await page.route(`${ORIGIN}/**`, (route) => {
-      const name = new URL(route.request().url()).pathname.slice(1) || 'blank';
-      const file = path.join(env.showDir, 'editor', name);
-      if (name.endsWith('.js') && fs.existsSync(file))
-        return route.fulfill({ body: fs.readFileSync(file), contentType: 'text/javascript' });
-      return route.fulfill({ body: '<!doctype html><title>parity</title>', contentType: 'text/html' });
-    });
-    await page.goto(`${ORIGIN}/blank`);
+    const page = await modulePage(browser);
     const mismatches = await page.evaluate(async (data) => {
       const { valueAt } = await import('/evaluate.js');
       const out = [];

@@ -190,6 +190,23 @@ export function parseDump(text) {
   return tracks;
 }
 
+// A page on a made-up origin that serves the editor's modules from the
+// show folder, as the service serves them, for tests of the page's logic
+// that need no service.
+export async function modulePage(browser) {
+  const origin = 'http://tessel.test';
+  const page = await browser.newPage();
+  await page.route(`${origin}/**`, (route) => {
+    const name = new URL(route.request().url()).pathname.slice(1);
+    const file = path.join(env.showDir, 'editor', name);
+    if (name.endsWith('.js') && fs.existsSync(file))
+      return route.fulfill({ body: fs.readFileSync(file), contentType: 'text/javascript' });
+    return route.fulfill({ body: '<!doctype html><title>modules</title>', contentType: 'text/html' });
+  });
+  await page.goto(`${origin}/blank`);
+  return page;
+}
+
 // Runs body(page) and, when it fails, leaves a screenshot in the build
 // folder named after the test.
 export async function withScreenshot(page, name, body) {
