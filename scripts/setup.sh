@@ -130,12 +130,12 @@ fi
 tests=OFF
 if [[ $with_tests == 1 ]]; then
     tests=ON
-    # Playwright for the browser tests, pinned by tests/editor/package-lock.json
-    # (installed again when the lock file is newer than what npm installed).
+    # Playwright for the browser tests, pinned by tests/editor/package-lock.json;
+    # installed again only when the lock file differs from the one installed.
     editor_tests=$root/tests/editor
-    if [[ ! -f $editor_tests/node_modules/.package-lock.json ||
-          $editor_tests/package-lock.json -nt $editor_tests/node_modules/.package-lock.json ]]; then
+    if ! cmp -s "$editor_tests/package-lock.json" "$editor_tests/node_modules/.installed-lock.json"; then
         step "Installing Playwright for the editor tests" npm ci --prefix "$editor_tests" --no-audit --no-fund
+        cp "$editor_tests/package-lock.json" "$editor_tests/node_modules/.installed-lock.json"
     fi
 fi
 configure=(cmake -S "$root" -B "$build")
