@@ -58,7 +58,9 @@ function visibleRange(keys, a, b) {
   return [first, last];
 }
 
-export function drawKeys(ctx, view, layout, keysOf, isSelected, dpr = 1) {
+// Draws the keys of every visible lane, or only of the lanes of the tracks
+// in `only` (a Set) when given.
+export function drawKeys(ctx, view, layout, keysOf, isSelected, dpr = 1, only = null) {
   const { lanes } = layout;
   ctx.save();
   ctx.beginPath();
@@ -67,7 +69,7 @@ export function drawKeys(ctx, view, layout, keysOf, isSelected, dpr = 1) {
   const margin = HIT / view.pxPerRow;
   const marks = [];
   for (const e of layout.visibleEntries()) {
-    if (e.kind !== 'lane') continue;
+    if (e.kind !== 'lane' || (only && !only.has(e.track))) continue;
     const keys = keysOf(e.track);
     if (!keys.length) continue;
     const y = Math.round(e.y + e.h / 2);

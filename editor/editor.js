@@ -36,8 +36,10 @@ export class Editor {
     this.curve = new CurveView();
     this.playhead = new Playhead();
     this.base = makeLayer();
+    this.keyLayer = makeLayer(); // the dope sheet's keys on a transparent layer
     this.content = makeLayer();
     this.baseDirty = true;
+    this.keysDirty = true; // true: every lane; a Set: those tracks' lanes
     this.contentDirty = true;
     this.frameQueued = false;
     this.drag = null; // a KeyDrag while keys are dragged
@@ -116,7 +118,8 @@ export class Editor {
         if (!this.doc) break;
         const result = this.doc.applyChange(message, true);
         if (result === 'gap') this.reload();
-        else if (result === 'applied') this.documentChanged(Boolean(message.sections || message.rows));
+        else if (result === 'applied')
+          this.documentChanged(Boolean(message.sections || message.rows), (message.tracks || []).map((t) => t.name));
         if (message.cause === 'reload') this.flash('The source was saved elsewhere: reloaded.');
         break;
       }
@@ -155,7 +158,8 @@ export class Editor {
   }
 
   applyReply(body) {
-    if (this.doc && this.doc.applyChange(body, true) === 'applied') this.documentChanged(false);
+    if (this.doc && this.doc.applyChange(body, true) === 'applied')
+      this.documentChanged(false, (body.tracks || []).map((t) => t.name));
   }
 
   async history(which) {
@@ -164,7 +168,8 @@ export class Editor {
     else this.applyReply(reply.body);
   }
 
-  documentChanged(formChanged) {
+  // changed: the names of the tracks that changed, when only they did.
+  documentChanged(formChanged, changed) {
     // While keys are dragged the drag owns the selection (its keys may not
     // be where the service holds them yet).
     if (!this.drag) this.selection.prune(this.doc);
@@ -173,7 +178,8 @@ export class Editor {
       this.trackSignature = signature;
       this.resize();
     }
-    this.invalidate(formChanged);
+    if (changed && !formChanged) this.invalidateTracks(changed);
+    else this.invalidate(formChanged);
     this.updateCounts();
   }
 
@@ -257,7 +263,7 @@ export class Editor {
     const width = Math.max(1, Math.round(rect.width));
     const height = Math.max(1, Math.round(rect.height));
     if (this.canvas.width !== Math.round(width * dpr) || this.canvas.height !== Math.round(height * dpr)) {
-      for (const c of [this.canvas, this.base.canvas, this.content.canvas]) {
+      for (const c of [this.canvas, this.base.canvas, this.keyLayer.canvas, this.content.canvas]) {
         c.width = Math.round(width * dpr);
         c.height = Math.round(height * dpr);
       }
@@ -276,6 +282,18 @@ export class Editor {
   // Marks the cached layers stale (the static one too when `all`).
   invalidate(all) {
     if (all) this.baseDirty = true;
+    this.keysDirty = true;
+    this.contentDirty = true;
+    this.requestFrame();
+  }
+
+  // Marks only these tracks' lanes (and the curves) stale: a drag redraws
+  // just the lanes it moves keys in.
+  invalidateTracks(tracks) {
+    if (this.keysDirty !== true) {
+      if (!this.keysDirty) this.keysDirty = new Set();
+      for (const track of tracks) this.keysDirty.add(track);
+    }
     this.contentDirty = true;
     this.requestFrame();
   }
@@ -294,7 +312,7 @@ export class Editor {
     if (this.playhead.playing && !this.drag && !this.pointerBusy) {
       const before = this.view.version;
       this.view.follow(row);
-      if (this.view.version !== before) this.baseDirty = this.contentDirty = true;
+      if (this.view.version !== before) this.baseDirty = this.keysDirty = this.contentDirty = true;
     }
     const dpr = this.dpr;
     if (this.baseDirty) {
@@ -307,16 +325,30 @@ export class Editor {
       ctx.fillRect(0, 0, NAME_WIDTH, this.layout.ruler.h);
       drawLanes(ctx, this.view, this.layout, this.doc, this.selection.lanes);
       this.baseDirty = false;
+      this.keysDirty = true;
       this.contentDirty = true;
+    }
+    const keysOf = (t) => this.keysOf(t);
+    const selected = (t, r) => this.isSelected(t, r);
+    if (this.keysDirty) {
+      const { ctx } = this.keyLayer;
+      ctx.setTransform(dpr, 0, 0, dpr, 0, 0);
+      const only = this.keysDirty === true ? null : this.keysDirty;
+      if (only) {
+        for (const track of only) {
+          const lane = this.layout.laneOf.get(track);
+          if (lane) ctx.clearRect(0, lane.y, this.cssWidth, lane.h);
+        }
+      } else ctx.clearRect(0, 0, this.cssWidth, this.cssHeight);
+      drawKeys(ctx, this.view, this.layout, keysOf, selected, dpr, only);
+      this.keysDirty = false;
     }
     if (this.contentDirty) {
       const { ctx } = this.content;
       ctx.setTransform(1, 0, 0, 1, 0, 0);
       ctx.drawImage(this.base.canvas, 0, 0);
+      ctx.drawImage(this.keyLayer.canvas, 0, 0);
       ctx.setTransform(dpr, 0, 0, dpr, 0, 0);
-      const keysOf = (t) => this.keysOf(t);
-      const selected = (t, r) => this.isSelected(t, r);
-      drawKeys(ctx, this.view, this.layout, keysOf, selected, dpr);
       this.curve.tracks = this.selection.curveTracks(this.doc);
       this.curve.draw(ctx, this.view, keysOf, selected, this.doc.rowsPerBeat, this.doc.rows);
       this.contentDirty = false;
@@ -422,7 +454,7 @@ export class Editor {
       if (reply.ok) this.applyReply(reply.body);
       else this.flash(reply.body?.error || 'the move was refused');
       this.selection.set(drag.positions());
-      this.invalidate(false);
+      this.invalidateTracks(drag.tracks.keys());
     });
   }
 

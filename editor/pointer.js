@@ -159,7 +159,7 @@ export function attachPointer(editor, openEditor) {
     }
     drag.setTarget(rows, value);
     editor.selection.set(drag.positions());
-    editor.invalidate(false);
+    editor.invalidateTracks(drag.tracks.keys());
   }
 
   const finish = (event) => {
