@@ -4,7 +4,8 @@
 // what a refusal means. The push channel reconnects by itself.
 
 // One JSON request; a network failure is status 0 with an error body.
-async function request(method, path, body) {
+// `started` is a fetch the page began before its modules loaded.
+async function request(method, path, body, started) {
   const init = { method, headers: {}, credentials: 'same-origin', cache: 'no-store' };
   if (body !== undefined) {
     init.headers['Content-Type'] = 'application/json';
@@ -12,7 +13,7 @@ async function request(method, path, body) {
   }
   let response;
   try {
-    response = await fetch(path, init);
+    response = await (started || fetch(path, init));
   } catch (error) {
     return { ok: false, status: 0, body: { error: 'no connection to the service' } };
   }
@@ -25,9 +26,16 @@ async function request(method, path, body) {
   return { ok: response.ok, status: response.status, body: parsed };
 }
 
+// The request index.html started for `name`, handed out once.
+function preloaded(name) {
+  const early = window.tesselPreload && window.tesselPreload[name];
+  if (early) window.tesselPreload[name] = null;
+  return early || undefined;
+}
+
 export const api = {
-  show: () => request('GET', '/api/show'),
-  waveform: () => request('GET', '/api/waveform'),
+  show: () => request('GET', '/api/show', undefined, preloaded('show')),
+  waveform: () => request('GET', '/api/waveform', undefined, preloaded('waveform')),
   // ops as in the API; group merges consecutive edits into one undo step.
   edit: (ops, group) => request('POST', '/api/edit', group ? { ops, group } : { ops }),
   undo: () => request('POST', '/api/undo', {}),

@@ -198,8 +198,11 @@ export class Editor {
 
   // Seeks the page's playhead at once and the show when it is free: a drag
   // on the ruler sends one seek at a time, the latest row last.
+  // The show is sent the middle of the row: a whole row's exact time, once
+  // turned into seconds and samples by the audio device, can land a hair
+  // before it, in the row before.
   seek(row) {
-    row = Math.max(0, Math.min(this.doc.rows, row));
+    row = Math.floor(Math.max(0, Math.min(this.doc.rows, row))) + 0.5;
     this.playhead.update(row, this.playhead.playing, performance.now());
     this.pendingSeek = row;
     this.requestFrame();
