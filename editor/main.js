@@ -30,6 +30,8 @@ $('help-button').addEventListener('click', () => help.toggle());
 function openEditor(item) {
   const key = editor.doc.keyAt(item.track, item.row);
   if (!key) return;
+  editor.view.follow(item.row);
+  editor.invalidate(true);
   const at = editor.keyPoint(item.track, item.row) || { x: 300, y: 200 };
   valueEditor.show({ track: item.track, row: item.row, value: key.value, interp: key.interp }, at.x, at.y);
 }

@@ -45,8 +45,8 @@ export function drawRuler(ctx, view, layout, doc, peaks, marks) {
   ctx.fillStyle = theme.panel;
   ctx.fillRect(x, 0, w, layout.ruler.h);
 
-  // Song form: sections as bands, cues as flags; names that would overlap a
-  // name already drawn are left out.
+  // Song form: sections as bands, cues as flags. Section names first, then
+  // the cues' where they do not overlap a name already drawn.
   ctx.font = theme.smallFont;
   ctx.textBaseline = 'middle';
   let index = 0;
@@ -57,25 +57,26 @@ export function drawRuler(ctx, view, layout, doc, peaks, marks) {
     ctx.fillStyle = index++ % 2 ? theme.sectionB : theme.sectionA;
     ctx.fillRect(x0, 0, x1 - x0, SECTION_BAND);
   }
-  let free = -Infinity;
-  const labels = doc.sections
-    .map((s) => ({ ...s }))
-    .sort((a, b) => a.row - b.row || (a.kind === 'section' ? -1 : 1));
-  for (const s of labels) {
-    const x0 = view.rowToX(s.row);
-    if (s.kind !== 'section') {
-      ctx.fillStyle = theme.cue;
-      ctx.fillRect(Math.round(x0), 0, 1, SECTION_BAND);
+  const taken = [];
+  for (const kind of ['section', 'cue']) {
+    for (const s of doc.sections) {
+      if ((s.kind === 'section') !== (kind === 'section')) continue;
+      const x0 = view.rowToX(s.row);
+      if (kind === 'cue') {
+        ctx.fillStyle = theme.cue;
+        ctx.fillRect(Math.round(x0), 0, 1, SECTION_BAND);
+      }
+      // A section that began left of the view keeps its name at the left edge.
+      const sticky = kind === 'section' && x0 < x && view.rowToX(s.endRow ?? doc.rows) > x;
+      const textX = (sticky ? x : x0) + 3;
+      const width = ctx.measureText(s.name).width;
+      const end = textX + width + 6;
+      if (textX < x || x0 > x + w || taken.some(([a, b]) => textX < b && end > a)) continue;
+      ctx.fillStyle = kind === 'section' ? theme.text : theme.cue;
+      ctx.fillText(s.name, textX, SECTION_BAND / 2);
+      marks.push({ x0: textX - 3, x1: textX + width, row: s.row, name: s.name });
+      taken.push([textX - 3, end]);
     }
-    // A section that began left of the view keeps its name at the left edge.
-    const sticky = s.kind === 'section' && x0 < x && view.rowToX(s.endRow ?? doc.rows) > x;
-    const textX = (sticky ? x : x0) + 3;
-    const width = ctx.measureText(s.name).width;
-    if (textX < free || x0 > x + w || textX + width < x) continue;
-    ctx.fillStyle = s.kind === 'section' ? theme.text : theme.cue;
-    ctx.fillText(s.name, textX, SECTION_BAND / 2);
-    marks.push({ x0: textX - 3, x1: textX + width, row: s.row, name: s.name });
-    free = textX + width + 6;
   }
 
   // Beat numbers, ticks on bars and beats.

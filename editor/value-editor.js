@@ -4,7 +4,7 @@
 // interpolation. Nothing is sent for a value that is not a finite number:
 // the field says why and stays open.
 
-import { INTERPS, exactText } from './model.js';
+import { INTERPS, exactText, rowText } from './model.js';
 import { parseValue } from './edits.js';
 
 export class ValueEditor {
@@ -35,7 +35,7 @@ export class ValueEditor {
     this.element.hidden = false;
     this.element.style.left = `${Math.max(4, Math.min(x - 20, window.innerWidth - 260))}px`;
     this.element.style.top = `${Math.max(4, y + 10)}px`;
-    this.element.querySelector('.editor-title').textContent = key.track;
+    this.element.querySelector('.editor-title').textContent = `${key.track} at ${rowText(key.row)}`;
     this.input.value = exactText(key.value);
     this.select.value = INTERPS.includes(key.interp) ? key.interp : 'step';
     this.message.textContent = '';
