@@ -43,8 +43,8 @@ std::string Blocks(size_t bytes) { return std::to_string((bytes + 511) / 512); }
 
 }  // namespace
 
-SmallDisk::SmallDisk(size_t bytes, const std::map<std::string, std::string>& files)
-    : folder(scratch / "disk"), limit(bytes) {
+SmallDisk::SmallDisk(size_t bytes, const std::map<std::string, std::string>& files, size_t fileLimit)
+    : folder(scratch / "disk"), limit(fileLimit ? fileLimit : bytes) {
     fs::create_directories(folder);
     mounted = MountTmpfs(folder, bytes);
     WriteFiles(folder, files);

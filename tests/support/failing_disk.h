@@ -18,8 +18,10 @@
 
 class SmallDisk {
 public:
-    // `files` are written before the disk is limited (previous outputs).
-    explicit SmallDisk(size_t bytes, const std::map<std::string, std::string>& files = {});
+    // `files` are written before the disk is limited (previous outputs). A
+    // tmpfs holds `bytes`; without one, no file may grow past `fileLimit`
+    // (`bytes` when 0): smaller for outputs made of many small files.
+    explicit SmallDisk(size_t bytes, const std::map<std::string, std::string>& files = {}, size_t fileLimit = 0);
     ~SmallDisk();
     SmallDisk(const SmallDisk&) = delete;
     SmallDisk& operator=(const SmallDisk&) = delete;

@@ -1,23 +1,19 @@
 // Encode: Ogg Vorbis through libvorbisenc's VBR mode, and plain RIFF WAV.
+// Both go through an output file, so a song appears under its name only
+// when complete and a failed write leaves the previous one.
 #include "Encode.h"
 
 #include <vorbis/vorbisenc.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <memory>
+
+#include "platform/OutputFile.h"
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-bool WritePage(std::FILE* f, const ogg_page& page) {
-    return std::fwrite(page.header, 1, size_t(page.header_len), f) == size_t(page.header_len) &&
-           std::fwrite(page.body, 1, size_t(page.body_len), f) == size_t(page.body_len);
+bool WritePage(platform::OutputFile& file, const ogg_page& page) {
+    return file.Write(page.header, size_t(page.header_len)) && file.Write(page.body, size_t(page.body_len));
 }
 
 }  // namespace
@@ -28,11 +24,8 @@ bool WriteOggVorbis(const std::string& path, const std::vector<float>& interleav
         error = "bad channel count or sample rate";
         return false;
     }
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        error = "cannot write " + path;
-        return false;
-    }
+    platform::OutputFile file;
+    if (!file.Open(path, &error)) return false;
     vorbis_info vi;
     vorbis_info_init(&vi);
     if (vorbis_encode_init_vbr(&vi, channels, sampleRate, settings.quality) != 0) {
@@ -59,7 +52,7 @@ bool WriteOggVorbis(const std::string& path, const std::vector<float>& interleav
     ogg_stream_packetin(&os, &codebooks);
     ogg_page page;
     // The headers get pages of their own, so audio starts on a fresh page.
-    while (ok && ogg_stream_flush(&os, &page) != 0) ok = WritePage(file.get(), page);
+    while (ok && ogg_stream_flush(&os, &page) != 0) ok = WritePage(file, page);
 
     const long frames = long(interleaved.size() / size_t(channels));
     const long chunk = 4096;
@@ -84,7 +77,7 @@ bool WriteOggVorbis(const std::string& path, const std::vector<float>& interleav
             while (ok && vorbis_bitrate_flushpacket(&vd, &packet)) {
                 ogg_stream_packetin(&os, &packet);
                 while (ok && ogg_stream_pageout(&os, &page) != 0) {
-                    ok = WritePage(file.get(), page);
+                    ok = WritePage(file, page);
                     if (ogg_page_eos(&page)) ended = true;
                 }
             }
@@ -95,50 +88,49 @@ bool WriteOggVorbis(const std::string& path, const std::vector<float>& interleav
     vorbis_dsp_clear(&vd);
     vorbis_comment_clear(&vc);
     vorbis_info_clear(&vi);
-    if (ok && std::fflush(file.get()) != 0) ok = false;
-    if (!ok) error = "write failed: " + path;
-    return ok;
+    return file.Commit(&error);
 }
 
 namespace {
-void Put16(std::FILE* f, uint16_t v) {
-    const unsigned char b[2] = {uint8_t(v), uint8_t(v >> 8)};
-    std::fwrite(b, 1, 2, f);
+void Put16(std::string& out, uint16_t v) {
+    out.push_back(char(v & 0xFF));
+    out.push_back(char(v >> 8));
 }
-void Put32(std::FILE* f, uint32_t v) {
-    Put16(f, uint16_t(v));
-    Put16(f, uint16_t(v >> 16));
+void Put32(std::string& out, uint32_t v) {
+    Put16(out, uint16_t(v));
+    Put16(out, uint16_t(v >> 16));
 }
 }  // namespace
 
 bool WriteWav16(const std::string& path, const std::vector<float>& interleaved, int channels,
                 int sampleRate, std::string& error) {
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        error = "cannot write " + path;
+    if (channels < 1 || sampleRate <= 0 || interleaved.size() * 2 > 0xFFFFFFFFu - 36) {
+        error = "bad channel count or sample rate, or too long for WAV";
         return false;
     }
-    std::FILE* f = file.get();
     const uint32_t dataBytes = uint32_t(interleaved.size() * 2);
-    std::fwrite("RIFF", 1, 4, f);
-    Put32(f, 36 + dataBytes);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    Put32(f, 16);
-    Put16(f, 1);
-    Put16(f, uint16_t(channels));
-    Put32(f, uint32_t(sampleRate));
-    Put32(f, uint32_t(sampleRate * channels * 2));
-    Put16(f, uint16_t(channels * 2));
-    Put16(f, 16);
-    std::fwrite("data", 1, 4, f);
-    Put32(f, dataBytes);
+    std::string header;
+    header += "RIFF";
+    Put32(header, 36 + dataBytes);
+    header += "WAVEfmt ";
+    Put32(header, 16);
+    Put16(header, 1);
+    Put16(header, uint16_t(channels));
+    Put32(header, uint32_t(sampleRate));
+    Put32(header, uint32_t(sampleRate * channels * 2));
+    Put16(header, uint16_t(channels * 2));
+    Put16(header, 16);
+    header += "data";
+    Put32(header, dataBytes);
     std::vector<int16_t> pcm(interleaved.size());
     for (size_t i = 0; i < interleaved.size(); ++i) {
         const float s = std::max(-1.0f, std::min(1.0f, interleaved[i]));
         pcm[i] = int16_t(std::lrint(s * 32767.0f));
     }
+    platform::OutputFile file;
+    if (!file.Open(path, &error)) return false;
     // WAV is little-endian, as is every machine this runs on.
-    const bool ok = std::fwrite(pcm.data(), 2, pcm.size(), f) == pcm.size() && std::fflush(f) == 0;
-    if (!ok) error = "write failed: " + path;
-    return ok;
+    file.Write(header.data(), header.size());
+    file.Write(pcm.data(), pcm.size() * 2);
+    return file.Commit(&error);
 }

@@ -13,7 +13,8 @@ struct OggSettings {
     std::string title = "Song_094_Final";
 };
 
-// False with a message when the file cannot be written or the encoder refuses.
+// False with a message ("PATH: reason") when the file cannot be written or
+// the encoder refuses; the file at `path` is then as it was.
 bool WriteOggVorbis(const std::string& path, const std::vector<float>& interleaved, int channels,
                     int sampleRate, const OggSettings& settings, std::string& error);
 

@@ -1,71 +1,53 @@
 // songmaker: renders the production song from its form file and writes it as
-// Ogg Vorbis (and optionally WAV). Same arguments, same bytes.
+// Ogg Vorbis (and optionally WAV). Same arguments, same bytes. Exit status 0
+// when every file asked for is written, 1 when one cannot be, 2 for a
+// mistake on the command line.
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "Encode.h"
 #include "Song.h"
+#include "cli/CommandLine.h"
 #include "tools/songform/SongForm.h"
-
-namespace {
-
-void Usage() {
-    std::fprintf(stderr,
-                 "usage: songmaker --form song_sections.txt [--out song.ogg] [--wav song.wav]\n"
-                 "                 [--seed N] [--bpm X] [--start BEAT] [--beats N | --seconds S]\n"
-                 "                 [--quality Q]\n"
-                 "  --seed     variation seed (default 94)\n"
-                 "  --bpm      tempo (default 140; the player assumes 140)\n"
-                 "  --start    first beat to render (default 0)\n"
-                 "  --beats    render this many beats, fading out over the last one\n"
-                 "  --seconds  the same, given in seconds\n"
-                 "  --quality  Vorbis VBR quality -0.1..1 (default 0.5)\n");
-}
-
-bool ParseDouble(const char* text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0';
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     std::string formPath, oggPath, wavPath;
     SongOptions options;
     OggSettings ogg;
     double seconds = -1;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (i + 1 >= argc) {
-            Usage();
-            return 2;
-        }
-        const char* value = argv[++i];
-        double number = 0;
-        const bool numeric = ParseDouble(value, number);
-        if (arg == "--form") formPath = value;
-        else if (arg == "--out") oggPath = value;
-        else if (arg == "--wav") wavPath = value;
-        else if (arg == "--seed" && numeric && number >= 0) options.seed = uint32_t(number);
-        else if (arg == "--bpm" && numeric && number >= 20 && number <= 400) options.bpm = number;
-        else if (arg == "--start" && numeric && number >= 0) options.startBeat = number;
-        else if (arg == "--beats" && numeric && number > 0) options.lengthBeats = number;
-        else if (arg == "--seconds" && numeric && number > 0) seconds = number;
-        else if (arg == "--quality" && numeric && number >= -0.1 && number <= 1.0) ogg.quality = float(number);
-        else {
-            std::fprintf(stderr, "songmaker: bad argument %s %s\n", arg.c_str(), value);
-            Usage();
-            return 2;
-        }
-    }
-    if (formPath.empty() || (oggPath.empty() && wavPath.empty())) {
-        Usage();
-        return 2;
-    }
+
+    cli::CommandLine line("songmaker", "Renders the song from its form and writes it as Ogg Vorbis or WAV.");
+    CLI::App& app = line.App();
+    app.add_option("--form", formPath, "the song's form (production/song_sections.txt)")
+        ->type_name("FILE")
+        ->required()
+        ->check(cli::ExistingFile());
+    CLI::Option* out = app.add_option("--out", oggPath, "the song as Ogg Vorbis")->type_name("FILE")->check(cli::NotEmpty());
+    CLI::Option* wav = app.add_option("--wav", wavPath, "the song as 16-bit WAV")->type_name("FILE")->check(cli::NotEmpty());
+    app.add_option("--seed", options.seed, "variation seed (default 94)")
+        ->type_name("N")
+        ->check(cli::WholeNumber(0, 4294967295LL));
+    app.add_option("--bpm", options.bpm, "tempo (default 140; the player assumes 140)")
+        ->type_name("X")
+        ->check(cli::Number(20, 400));
+    app.add_option("--start", options.startBeat, "first beat to render (default 0)")
+        ->type_name("BEAT")
+        ->check(cli::Number(0, 1e6));
+    CLI::Option* beats = app.add_option("--beats", options.lengthBeats,
+                                        "render this many beats, fading out over the last one (default: to the end)")
+                             ->type_name("N")
+                             ->check(cli::Number(1.0 / 16, 1e6));
+    app.add_option("--seconds", seconds, "the same, given in seconds")
+        ->type_name("S")
+        ->check(cli::Number(0.001, 1e6))
+        ->excludes(beats);
+    app.add_option("--quality", ogg.quality, "Vorbis VBR quality, -0.1 to 1 (default 0.5)")
+        ->type_name("Q")
+        ->check(cli::Number(-0.1, 1));
+    if (const std::optional<int> exit = line.Parse(argc, argv)) return *exit;
+    if (!out->count() && !wav->count()) return line.Refuse("nothing to write: give --out FILE, --wav FILE or both");
     if (seconds > 0) options.lengthBeats = seconds * options.bpm / 60.0;
 
     SongForm form;
@@ -76,9 +58,10 @@ int main(int argc, char** argv) {
     }
     std::string error;
     if (options.startBeat >= form.EndBeat()) {
-        std::fprintf(stderr, "songmaker: --start %g lies beyond the song's end at beat %g\n", options.startBeat,
-                     form.EndBeat());
-        return 2;
+        char problem[160];
+        std::snprintf(problem, sizeof problem, "--start: beat %g lies beyond the song's end at beat %g",
+                      options.startBeat, form.EndBeat());
+        return line.Refuse(problem);
     }
     const auto t0 = std::chrono::steady_clock::now();
     const std::vector<float> song = RenderSong(form, options);
