@@ -27,10 +27,20 @@ public:
         label("SUBCOMMAND", "COMMAND");
         label("SUBCOMMANDS", "COMMAND...");
         label("Positionals", "arguments");
-        label("Subcommands", "commands");
-        label("REQUIRED", "(required)");
-        label("Excludes", "excludes");
-        label("Needs", "needs");
+    }
+
+    // The value's name (none for an argument, whose name says it) and "..." for a list.
+    std::string make_option_opts(const CLI::Option* option) const override {
+        std::string text;
+        if (option->get_type_size() == 0) return text;
+        if (!option->get_positional() && !option->get_type_name().empty()) text += " " + option->get_type_name();
+        if (option->get_expected_max() == CLI::detail::expected_max_vector_size) text += " ...";
+        return text;
+    }
+
+    std::string make_option_desc(const CLI::Option* option) const override {
+        const bool required = option->get_required() && !option->get_positional();
+        return option->get_description() + (required ? " (required)" : "");
     }
 
     std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override {
@@ -123,8 +133,24 @@ CommandLine::CommandLine(std::string programName, const std::string& summary)
     app.get_help_ptr()->disable_flag_override();
 }
 
+namespace {
+
+// Every option and command in the groups our help names, whenever it was added.
+void NameGroups(CLI::App* app) {
+    for (CLI::Option* option : app->get_options()) {
+        if (option->get_group() == "Options") option->group("options");
+    }
+    for (CLI::App* command : app->get_subcommands([](CLI::App*) { return true; })) {
+        if (command->get_group() == "Subcommands") command->group("commands");
+        NameGroups(command);
+    }
+}
+
+}  // namespace
+
 std::optional<int> CommandLine::Parse(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     try {
+        NameGroups(&app);
         app.parse(argc, argv);
         return std::nullopt;
     } catch (const CLI::CallForHelp&) {
@@ -175,7 +201,10 @@ std::string Describe(const CLI::ParseError& error, const CLI::App& app) {
     static const std::regex missingValue(R"(^(\S+): \d+ required \S+ missing$)");
     std::smatch match;
     if (std::regex_match(text, match, missingValue)) return match[1].str() + ": needs a value";
-    if (text == "A subcommand is required") return "a command is required";
+    if (text == "A subcommand is required") {
+        const std::vector<std::string> extras = app.remaining(true);
+        return extras.empty() ? "a command is required" : "unknown command '" + extras.front() + "'";
+    }
     static const std::regex flagValue(R"(^(\S+) was given a disallowed flag override$)");
     if (std::regex_match(text, match, flagValue)) {
         const std::string name = match[1].str();

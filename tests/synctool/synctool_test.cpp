@@ -145,7 +145,7 @@ TEST(Synctool, BrokenSourceWritesNothingAndNamesLineAndColumn) {
               "gapsong.txt:2:9: section starts at 20, expected 16\n"
               "gapsong.txt:3:5: cue 'late' lies after the end of the song\n");
 
-    EXPECT_EQ(Synctool(dir, "compile -o out missing.txt").status, 1);
+    EXPECT_EQ(Synctool(dir, "compile -o out missing.txt").status, 2) << "the parser checks the source exists";
     EXPECT_EQ(Synctool(dir, "compile show.txt").status, 2);
     EXPECT_EQ(Synctool(dir, "frobnicate").status, 2);
     EXPECT_FALSE(fs::exists(dir / "out"));

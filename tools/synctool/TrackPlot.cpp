@@ -10,6 +10,7 @@
 #include <stb_easy_font.h>
 #include <stb_image_write.h>
 
+#include "platform/OutputFile.h"
 #include "tools/songform/TextLines.h"
 #include "tools/synctool/TrackSource.h"
 
@@ -79,8 +80,17 @@ public:
     void Clip(int x0, int x1) { clipX0 = std::max(0, x0), clipX1 = std::min(w, x1); }
     void Unclip() { clipX0 = 0, clipX1 = w; }
 
-    bool Write(const std::string& path) {
-        return stbi_write_png(path.c_str(), w, h, 3, pixels.data(), w * 3) != 0;
+    // Encodes in memory and writes through an output file; false with "PATH: reason".
+    bool Write(const std::string& path, std::string* error) {
+        std::string png;
+        const auto append = [](void* context, void* data, int size) {
+            static_cast<std::string*>(context)->append(static_cast<const char*>(data), size_t(size));
+        };
+        if (!stbi_write_png_to_func(append, &png, w, h, 3, pixels.data(), w * 3)) {
+            *error = path + ": the picture could not be encoded";
+            return false;
+        }
+        return platform::WriteFileAtomically(path, png, error);
     }
 
     int w, h;
@@ -229,9 +239,5 @@ bool PlotTracks(const std::vector<PlotTrack>& tracks, const SongForm* song, cons
         canvas.Text(float(left - 8 - Canvas::TextWidth(lo, 2.0f)), float(yBottom - 12), lo, 2.0f, kMuted);
     }
 
-    if (!canvas.Write(outPath)) {
-        *error = outPath + ": cannot write the PNG";
-        return false;
-    }
-    return true;
+    return canvas.Write(outPath, error);
 }

@@ -4,12 +4,15 @@
 //   compile [--sections FILE] -o OUTDIR SOURCE
 //   dump FILE|DIR...                        track files back to text
 //   plot [--sections FILE] -o OUT.png FILE|DIR...
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "cli/CommandLine.h"
+#include "platform/OutputFile.h"
 #include "sync/TrackFile.h"
 #include "tools/songform/SongForm.h"
 #include "tools/songform/TextLines.h"
@@ -21,19 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* kUsage =
-    "usage: synctool inspect FILE...\n"
-    "       synctool check FILE|DIR...\n"
-    "       synctool compile [--sections FILE] -o OUTDIR SOURCE\n"
-    "       synctool dump FILE|DIR...\n"
-    "       synctool plot [--sections FILE] -o OUT.png FILE|DIR...\n";
-
-int Usage(const std::string& problem) {
-    if (!problem.empty()) std::fprintf(stderr, "synctool: %s\n", problem.c_str());
-    std::fputs(kUsage, stderr);
-    return 2;
-}
-
 void PrintErrors(const std::vector<std::string>& errors) {
     for (const std::string& e : errors) std::fprintf(stderr, "%s\n", e.c_str());
 }
@@ -43,26 +33,6 @@ struct Options {
     std::string out;
     std::vector<std::string> inputs;
 };
-
-// Parses "--sections FILE" and "-o PATH" anywhere among the inputs.
-bool ParseOptions(int argc, char** argv, bool allowSections, bool allowOut, Options* options, std::string* problem) {
-    for (int i = 2; i < argc; ++i) {
-        std::string a = argv[i];
-        if ((a == "--sections" && allowSections) || (a == "-o" && allowOut)) {
-            if (i + 1 >= argc) {
-                *problem = a + " needs a value";
-                return false;
-            }
-            (a == "-o" ? options->out : options->sections) = argv[++i];
-        } else if (a.size() > 1 && a[0] == '-') {
-            *problem = "unknown option " + a;
-            return false;
-        } else {
-            options->inputs.push_back(a);
-        }
-    }
-    return true;
-}
 
 bool ReadReport(const std::string& path, TrackFileReport* report) {
     std::string bytes;
@@ -82,7 +52,6 @@ std::vector<TrackKey> PlayerKeys(const TrackFileReport& report) {
 }
 
 int Inspect(const Options& o) {
-    if (o.inputs.empty()) return Usage("inspect needs at least one file");
     std::vector<std::string> files, errors;
     bool ok = CollectTrackFiles(o.inputs, &files, &errors);
     PrintErrors(errors);
@@ -116,7 +85,6 @@ int Inspect(const Options& o) {
 }
 
 int Check(const Options& o) {
-    if (o.inputs.empty()) return Usage("check needs at least one file or folder");
     std::vector<std::string> files, errors;
     bool ok = CollectTrackFiles(o.inputs, &files, &errors);
     PrintErrors(errors);
@@ -145,9 +113,25 @@ bool LoadSong(const Options& o, SongForm* song) {
     return false;
 }
 
+// Why `folder` cannot take a compiled track set (it holds something else,
+// which replacing the set would lose); empty when it can.
+std::string RefuseOutputFolder(const std::string& folder) {
+    std::error_code error;
+    if (!fs::exists(folder, error)) return {};
+    if (!fs::is_directory(folder, error)) return folder + ": " + std::strerror(ENOTDIR);
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        const bool track = name.size() > 7 && name[0] == '_' && entry->path().extension() == ".track" &&
+                           entry->is_regular_file(error);
+        if (!track) {
+            return folder + " holds '" + name + "', which is not a track file; compile replaces the folder's "
+                   "whole track set, so give it a folder of its own";
+        }
+    }
+    return error ? folder + ": " + error.message() : std::string();
+}
+
 int Compile(const Options& o) {
-    if (o.out.empty()) return Usage("compile needs -o OUTDIR");
-    if (o.inputs.size() != 1) return Usage("compile takes exactly one source");
     SongForm song;
     if (!LoadSong(o, &song)) return 1;
     std::string text;
@@ -161,23 +145,38 @@ int Compile(const Options& o) {
         PrintErrors(errors);
         return 1;
     }
-    std::error_code error;
-    fs::create_directories(o.out, error);
+    std::string problem = RefuseOutputFolder(o.out);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
+    }
+    // The new set is built beside the old one and takes its place whole.
+    std::error_code ignored;
+    const fs::path parent = fs::path(o.out).parent_path();
+    if (!parent.empty()) fs::create_directories(parent, ignored);
+    platform::OutputFolder folder;
+    if (!folder.Open(o.out, &problem)) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
+    }
     for (const SourceTrack& t : tracks) {
-        std::string path = (fs::path(o.out) / TrackFileName(t.name)).string();
-        std::string bytes = EncodeTrackBytes(t.keys);
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), std::streamsize(bytes.size()));
-        if (!out.flush()) {
-            std::fprintf(stderr, "%s: cannot write\n", path.c_str());
+        const std::string name = TrackFileName(t.name);
+        if (!platform::WriteFileAtomically(folder.TemporaryPath() + "/" + name, EncodeTrackBytes(t.keys), &problem)) {
+            // Named as the file would have been: the temporary folder means nothing to the reader.
+            const size_t reason = problem.rfind(": ");
+            const std::string why = reason == std::string::npos ? problem : problem.substr(reason + 2);
+            std::fprintf(stderr, "%s: %s\n", (fs::path(o.out) / name).c_str(), why.c_str());
             return 1;
         }
+    }
+    if (!folder.Commit(&problem)) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
     }
     return 0;
 }
 
 int Dump(const Options& o) {
-    if (o.inputs.empty()) return Usage("dump needs at least one file or folder");
     std::vector<std::string> files, errors;
     bool ok = CollectTrackFiles(o.inputs, &files, &errors);
     PrintErrors(errors);
@@ -203,8 +202,6 @@ int Dump(const Options& o) {
 }
 
 int Plot(const Options& o) {
-    if (o.out.empty()) return Usage("plot needs -o OUT.png");
-    if (o.inputs.empty()) return Usage("plot needs at least one file or folder");
     SongForm song;
     if (!LoadSong(o, &song)) return 1;
     std::vector<std::string> files, errors;
@@ -228,22 +225,43 @@ int Plot(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage("");
-    std::string command = argv[1];
-    bool sections = command == "compile" || command == "plot";
-    bool out = sections;
     Options options;
-    std::string problem;
-    if (command == "help" || command == "--help" || command == "-h") {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (command != "inspect" && command != "check" && command != "compile" && command != "dump" && command != "plot")
-        return Usage("unknown command " + command);
-    if (!ParseOptions(argc, argv, sections, out, &options, &problem)) return Usage(problem);
-    if (command == "inspect") return Inspect(options);
-    if (command == "check") return Check(options);
-    if (command == "compile") return Compile(options);
-    if (command == "dump") return Dump(options);
+    cli::CommandLine line("synctool", "The show author's tool for sync track files (_<name>.track).");
+    CLI::App& app = line.App();
+    app.require_subcommand(1);
+    const auto addInputs = [&](CLI::App* command, const char* what) {
+        command->add_option("PATH", options.inputs, what)->required()->check(cli::NotEmpty());
+    };
+    const auto addSections = [&](CLI::App* command) {
+        command->add_option("--sections", options.sections, "song form whose section and cue names the times may use")
+            ->type_name("FILE")
+            ->check(cli::ExistingFile());
+    };
+    CLI::App* inspect = app.add_subcommand("inspect", "readable rows and what is wrong");
+    addInputs(inspect, "track files");
+    CLI::App* check = app.add_subcommand("check", "problems only; exit status 1 if any");
+    addInputs(check, "track files or folders of them");
+    CLI::App* compile = app.add_subcommand("compile", "text source to a folder of track files, replacing its set whole");
+    addSections(compile);
+    compile->add_option("-o,--out", options.out, "the folder of track files")
+        ->type_name("DIR")
+        ->required()
+        ->check(cli::NotEmpty());
+    compile->add_option("SOURCE", options.inputs, "the track source")->required()->expected(1)->check(cli::ExistingFile());
+    CLI::App* dump = app.add_subcommand("dump", "track files back to text, on standard output");
+    addInputs(dump, "track files or folders of them");
+    CLI::App* plot = app.add_subcommand("plot", "every track over its beats, one PNG");
+    addSections(plot);
+    plot->add_option("-o,--out", options.out, "the picture")->type_name("FILE")->required()->check(cli::NotEmpty());
+    addInputs(plot, "track files or folders of them");
+
+    // "synctool help" has always printed the usage.
+    std::vector<const char*> args(argv, argv + argc);
+    if (args.size() == 2 && std::string(args[1]) == "help") args[1] = "--help";
+    if (const std::optional<int> exit = line.Parse(static_cast<int>(args.size()), args.data())) return *exit;
+    if (inspect->parsed()) return Inspect(options);
+    if (check->parsed()) return Check(options);
+    if (compile->parsed()) return Compile(options);
+    if (dump->parsed()) return Dump(options);
     return Plot(options);
 }
