@@ -1,11 +1,14 @@
 // Command-line options of the capture tool: picture size, frame rate, the
 // stretch of the song to render, multisampling and where the output goes.
-// Times are seconds ("12.5") or beats ("80b") at a given tempo. Parsing never
-// exits or prints: it fills the options or one line of error text.
+// Times are seconds ("12.5") or beats ("80b") at a given tempo. The options
+// sit on the shared command line, which checks each value; the checks that
+// span options come after.
 #pragma once
 
 #include <optional>
 #include <string>
+
+#include "cli/CommandLine.h"
 
 struct CaptureOptions {
     int width = 1920;
@@ -18,7 +21,6 @@ struct CaptureOptions {
     std::string out = "show.mp4";
     // Non-empty: one PNG per frame in this folder instead of a video.
     std::string framesDir;
-    bool help = false;
 };
 
 // The show's tempo, for times given in beats.
@@ -27,13 +29,14 @@ constexpr double kShowBeatsPerMinute = 140.0;
 constexpr int kMaxCaptureSize = 16384;
 constexpr int kMaxCaptureSamples = 64;
 
-// True with *out filled from argv[1..argc-1]; false with a one-line *error.
-// `--help` sets out->help and stops parsing.
-bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* out, std::string* error,
-                         double beatsPerMinute = kShowBeatsPerMinute);
+// Adds the options, their help and the time syntax to `line`; parsing fills
+// *out, times in seconds at `beatsPerMinute`.
+void AddCaptureOptions(cli::CommandLine* line, CaptureOptions* out, double beatsPerMinute = kShowBeatsPerMinute);
 
-// The usage text printed for --help, ending in a newline.
-std::string CaptureUsage(const char* program, double beatsPerMinute = kShowBeatsPerMinute);
+// What is wrong across the parsed options (from before to, one output, even
+// sizes for H.264 4:2:0); empty when nothing is. `outGiven`: --out was on
+// the command line.
+std::string CheckCaptureOptions(const CaptureOptions& options, bool outGiven);
 
 // Seconds for "12.5" or beats for "80b"; false for anything else (no sign
 // tricks, hex, inf or trailing characters).

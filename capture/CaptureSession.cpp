@@ -137,6 +137,7 @@ bool CaptureSession::Run(IFrameSink& sink, const ProgressFn& progress, const vol
     std::vector<int16_t> sound;
     long long samplesDone = 0;
     bool ok = true;
+    bool refused = false;  // the sink turned a write down; it knows why
     for (int n = 0; n < frameCount && ok; ++n) {
         if (stop && *stop) {
             *error = "interrupted";
@@ -151,18 +152,17 @@ bool CaptureSession::Run(IFrameSink& sink, const ProgressFn& progress, const vol
         sound.resize(static_cast<size_t>(frames) * LoopbackMusic::kChannels);
         music->RenderSound(sound.data(), frames);
         samplesDone = end;
-        if (pictureRefused || !sink.WriteAudio(sound.data(), frames)) {
-            *error = "the output could not be written";
-            ok = false;
-        }
+        if (pictureRefused || !sink.WriteAudio(sound.data(), frames)) refused = true, ok = false;
         if (ok && progress) progress(n + 1, frameCount);
     }
-    if (ok && !surface->Flush()) {
-        *error = "the output could not be written";
+    if (ok && !surface->Flush()) refused = true, ok = false;
+    surface->SetConsumer(nullptr);
+    if (refused) {
+        const std::string reason = sink.RefusalReason();
+        *error = reason.empty() ? "the output could not be written" : reason;
+    } else if (ok && !sink.Finish(error)) {
         ok = false;
     }
-    surface->SetConsumer(nullptr);
-    if (ok && !sink.Finish(error)) ok = false;
     if (!ok) sink.Abort();
     return ok;
 }

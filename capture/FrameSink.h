@@ -29,4 +29,7 @@ public:
     virtual bool Finish(std::string* error) = 0;
     // Drops everything: nothing under the final name, temporaries removed. Safe to call any time.
     virtual void Abort() = 0;
+    // Why a write was refused ("PATH: No space left on device"), once the work in hand has
+    // stopped; empty when the sink cannot tell. Finishes nothing.
+    virtual std::string RefusalReason() { return {}; }
 };

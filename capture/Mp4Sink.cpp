@@ -4,6 +4,8 @@
 // the file. RGBA rows arrive bottom-up and are converted to yuv420p (BT.709,
 // limited range) by libswscale; s16 sound is converted to the AAC encoder's
 // planar float by libswresample in frame_size chunks, the last one padded.
+// The muxer writes through our own I/O callbacks into an output file, so the
+// video appears under its name only when complete.
 #include "capture/Mp4Sink.h"
 
 extern "C" {
@@ -22,8 +24,8 @@ extern "C" {
 #include <numeric>
 #include <vector>
 
-#include "capture/OutputFile.h"
 #include "capture/SinkWorker.h"
+#include "platform/OutputFile.h"
 
 namespace {
 
@@ -37,6 +39,19 @@ std::string AvError(const char* what, int code) {
 // rounded down so the sound never outlasts the pictures.
 int64_t SoundFor(long long pictures, int sampleRate, int fps) {
     return static_cast<int64_t>(pictures) * sampleRate / fps;
+}
+
+constexpr int kIoBufferBytes = 1 << 16;
+
+int WritePacket(void* opaque, uint8_t* data, int size) {
+    return static_cast<platform::OutputFile*>(opaque)->Write(data, static_cast<size_t>(size)) ? size : AVERROR(EIO);
+}
+
+int64_t SeekPacket(void* opaque, int64_t offset, int whence) {
+    auto* file = static_cast<platform::OutputFile*>(opaque);
+    if (whence & AVSEEK_SIZE) return file->Size();
+    const int64_t position = file->Seek(offset, whence & ~AVSEEK_FORCE);
+    return position < 0 ? AVERROR(EIO) : position;
 }
 
 }  // namespace
@@ -57,6 +72,7 @@ struct Mp4Sink::Encoder {
     int64_t soundSent = 0;  // sample frames handed to the AAC encoder
     int64_t soundEnd = std::numeric_limits<int64_t>::max();
     std::vector<int16_t> pendingSound;  // interleaved, not yet a full AAC frame
+    platform::OutputFile* file = nullptr;
 
     ~Encoder() {
         av_packet_free(&packet);
@@ -67,9 +83,21 @@ struct Mp4Sink::Encoder {
         avcodec_free_context(&video);
         avcodec_free_context(&audio);
         if (muxer) {
-            avio_closep(&muxer->pb);
+            FreeIo();
             avformat_free_context(muxer);
         }
+    }
+
+    void FreeIo() {
+        if (!muxer->pb) return;
+        av_freep(&muxer->pb->buffer);
+        avio_context_free(&muxer->pb);
+    }
+
+    // The output file's own message ("PATH: No space left on device") when a
+    // write failed there, else FFmpeg's.
+    std::string WriteError(const char* what, int code) const {
+        return file && !file->Error().empty() ? file->Error() : AvError(what, code);
     }
 
     bool OpenVideo(const Mp4Settings& settings, std::string* error) {
@@ -171,8 +199,9 @@ struct Mp4Sink::Encoder {
         return true;
     }
 
-    bool Open(const std::string& file, const StreamFormat& wanted, const Mp4Settings& settings,
+    bool Open(platform::OutputFile* output, const StreamFormat& wanted, const Mp4Settings& settings,
               std::string* error) {
+        file = output;
         format = wanted;
         int result = avformat_alloc_output_context2(&muxer, nullptr, "mp4", nullptr);
         if (result < 0) {
@@ -183,10 +212,14 @@ struct Mp4Sink::Encoder {
         if (!packet) return OutOfMemory(error);
         if (!OpenVideo(settings, error)) return false;
         if (format.sampleRate > 0 && format.channels > 0 && !OpenAudio(settings, error)) return false;
-        if ((result = avio_open(&muxer->pb, file.c_str(), AVIO_FLAG_WRITE)) < 0) {
-            *error = AvError(("cannot open '" + file + "'").c_str(), result);
-            return false;
+        auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
+        muxer->pb = buffer ? avio_alloc_context(buffer, kIoBufferBytes, 1, file, nullptr, WritePacket, SeekPacket)
+                           : nullptr;
+        if (!muxer->pb) {
+            av_free(buffer);
+            return OutOfMemory(error);
         }
+        muxer->flags |= AVFMT_FLAG_CUSTOM_IO;
         // A movie time scale both frame and sample times divide, so the edit
         // lists and the file's duration are exact rather than in milliseconds.
         const int64_t scale = std::lcm<int64_t>(format.fps, audio ? format.sampleRate : 1000);
@@ -195,7 +228,7 @@ struct Mp4Sink::Encoder {
         result = avformat_write_header(muxer, &options);
         av_dict_free(&options);
         if (result < 0) {
-            *error = AvError("cannot write the MP4 header", result);
+            *error = WriteError("cannot write the MP4 header", result);
             return false;
         }
         return true;
@@ -234,7 +267,7 @@ struct Mp4Sink::Encoder {
             packet->stream_index = stream->index;
             result = av_interleaved_write_frame(muxer, packet);
             if (result < 0) {
-                *error = AvError("cannot write to the video file", result);
+                *error = WriteError("cannot write to the video file", result);
                 return false;
             }
         }
@@ -295,13 +328,13 @@ struct Mp4Sink::Encoder {
         }
         if (!Encode(video, videoStream, nullptr, error)) return false;
         int result = av_write_trailer(muxer);
-        if (result < 0) {
-            *error = AvError("cannot finish the video file", result);
-            return false;
+        if (result >= 0) {
+            avio_flush(muxer->pb);
+            result = muxer->pb->error;
         }
-        result = avio_closep(&muxer->pb);
+        FreeIo();
         if (result < 0) {
-            *error = AvError("cannot finish the video file", result);
+            *error = WriteError("cannot finish the video file", result);
             return false;
         }
         return true;
@@ -329,9 +362,9 @@ bool Mp4Sink::Open(const StreamFormat& wanted, std::string* error) {
     if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_ERROR);
     format = wanted;
     if (format.sampleRate == 0 || format.channels == 0) format.sampleRate = format.channels = 0;
-    if (!CreateTemporaryBeside(path, &temporaryPath, error)) return false;
+    if (!file.Open(path, error)) return false;
     encoder = std::make_unique<Encoder>();
-    if (!encoder->Open(temporaryPath, format, settings, error)) {
+    if (!encoder->Open(&file, format, settings, error)) {
         Abort();
         return false;
     }
@@ -391,8 +424,11 @@ bool Mp4Sink::Finish(std::string* error) {
         ok = false;
     }
     ok = ok && encoder->Finish(SoundFor(videoFrames, format.sampleRate, format.fps), error);
-    ok = ok && MoveIntoPlace(temporaryPath, path, error);
-    if (ok) temporaryPath.clear();
+    // The encoder goes first: its I/O context writes into the file.
+    worker->Stop();
+    worker.reset();
+    encoder.reset();
+    ok = ok && file.Commit(error);
     Abort();
     return ok;
 }
@@ -401,9 +437,14 @@ void Mp4Sink::Abort() {
     if (worker) worker->Stop();
     worker.reset();
     encoder.reset();
-    RemoveIfPresent(temporaryPath);
-    temporaryPath.clear();
+    file.Discard();
     open = false;
 }
 
 double Mp4Sink::SecondsWaited() const { return worker ? worker->SecondsWaited() : 0.0; }
+
+std::string Mp4Sink::RefusalReason() {
+    std::string reason;
+    if (worker) worker->Drain(&reason);
+    return reason;
+}

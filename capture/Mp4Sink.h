@@ -16,6 +16,7 @@
 
 #include "capture/FrameBufferPool.h"
 #include "capture/FrameSink.h"
+#include "platform/OutputFile.h"
 
 class SinkWorker;
 
@@ -43,9 +44,10 @@ public:
     bool WriteAudio(const int16_t* samples, int frames) override;
     bool Finish(std::string* error) override;
     void Abort() override;
+    std::string RefusalReason() override;
 
     // The file being written until Finish; empty when none.
-    const std::string& TemporaryPath() const { return temporaryPath; }
+    const std::string& TemporaryPath() const { return file.TemporaryPath(); }
     long long FramesWritten() const { return videoFrames; }
     // Seconds WriteVideo and WriteAudio spent waiting for the worker.
     double SecondsWaited() const;
@@ -56,7 +58,7 @@ private:
     const std::string path;
     const Mp4Settings settings;
     StreamFormat format;
-    std::string temporaryPath;
+    platform::OutputFile file;  // declared before the encoder, which writes into it
     std::unique_ptr<Encoder> encoder;
     std::unique_ptr<SinkWorker> worker;
     FrameBufferPool buffers;

@@ -1,5 +1,7 @@
-// One PNG per captured frame, compressed with stb_image_write (its code comes
-// from Debian's libstb, so no file here defines the implementation).
+// One PNG per captured frame, compressed in memory with stb_image_write (its
+// code comes from Debian's libstb, so no file here defines the
+// implementation) and written into a hidden folder inside the target folder
+// through the output helper; Finish moves them all into place.
 #include "capture/PngFrameSink.h"
 
 #include <stb_image_write.h>
@@ -9,7 +11,6 @@
 #include <filesystem>
 #include <vector>
 
-#include "capture/OutputFile.h"
 #include "capture/SinkWorker.h"
 
 PngFrameSink::PngFrameSink(std::string folder, int queuedFrames)
@@ -37,16 +38,13 @@ bool PngFrameSink::Open(const StreamFormat& wanted, std::string* error) {
         *error = "cannot make the folder '" + folder + "'" + (failure ? ": " + failure.message() : "");
         return false;
     }
-    // Find out now, not at the first frame, whether the folder takes files.
-    std::string probe;
-    if (!CreateTemporaryBeside((std::filesystem::path(folder) / FrameName(0)).string(), &probe, error)) {
+    // Finds out now, not at the first frame, whether the folder takes files.
+    if (!staging.OpenForAdding(folder, error)) {
         Abort();
         return false;
     }
-    RemoveIfPresent(probe);
     worker = std::make_unique<SinkWorker>(static_cast<size_t>(queuedFrames));
     framesPosted = 0;
-    framesWritten = 0;
     open = true;
     return true;
 }
@@ -62,17 +60,22 @@ bool PngFrameSink::WritePicture(const uint8_t* rgba, long long index, std::strin
             std::memcpy(target + x * 3, source + x * 4, 3);
         }
     }
-    const std::string path = (std::filesystem::path(folder) / FrameName(index)).string();
-    std::string temporary;
-    if (!CreateTemporaryBeside(path, &temporary, error)) return false;
-    if (!stbi_write_png(temporary.c_str(), format.width, format.height, 3, rgb.data(),
-                        static_cast<int>(width * 3))) {
-        RemoveIfPresent(temporary);
-        *error = "cannot write '" + path + "'";
+    const std::string name = FrameName(index);
+    std::string png;
+    const auto append = [](void* context, void* data, int size) {
+        static_cast<std::string*>(context)->append(static_cast<const char*>(data), static_cast<size_t>(size));
+    };
+    if (!stbi_write_png_to_func(append, &png, format.width, format.height, 3, rgb.data(),
+                                static_cast<int>(width * 3))) {
+        *error = (std::filesystem::path(folder) / name).string() + ": the picture could not be encoded";
         return false;
     }
-    if (!MoveIntoPlace(temporary, path, error)) return false;
-    ++framesWritten;
+    if (!platform::WriteFileAtomically(staging.TemporaryPath() + "/" + name, png, error)) {
+        // Named as the frame the reader asked for; the staging folder means nothing to them.
+        const size_t reason = error->rfind(": ");
+        *error = (std::filesystem::path(folder) / name).string() + (reason == std::string::npos ? "" : error->substr(reason));
+        return false;
+    }
     return true;
 }
 
@@ -102,11 +105,11 @@ bool PngFrameSink::Finish(std::string* error) {
         *error = "no frames were written";
         ok = false;
     }
-    if (!ok) {
+    worker.reset();
+    if (!ok || !staging.Commit(error)) {
         Abort();
         return false;
     }
-    worker.reset();
     createdFolder = false;
     open = false;
     return true;
@@ -116,15 +119,18 @@ void PngFrameSink::Abort() {
     if (worker) {
         worker->Stop();
         worker.reset();
-        for (long long index = 0; index < framesWritten; ++index) {
-            RemoveIfPresent((std::filesystem::path(folder) / FrameName(index)).string());
-        }
-        framesWritten = 0;
     }
+    staging.Discard();
     if (createdFolder) {
         std::error_code ignored;
         if (std::filesystem::is_empty(folder, ignored)) std::filesystem::remove(folder, ignored);
         createdFolder = false;
     }
     open = false;
+}
+
+std::string PngFrameSink::RefusalReason() {
+    std::string reason;
+    if (worker) worker->Drain(&reason);
+    return reason;
 }

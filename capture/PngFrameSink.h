@@ -1,17 +1,18 @@
 // Captured frames as a folder of pictures: DIR/frame_000000.png, ... as
 // 8-bit RGB (the alpha channel is dropped, so every frame is opaque), rows
-// top-down. Each picture is compressed on a worker thread, written under a
-// temporary name and renamed when complete. The sound is ignored. Abort
-// removes the frames this sink wrote (and the folder when it made it and it
-// is left empty).
+// top-down. Each picture is compressed on a worker thread and written into a
+// hidden folder inside DIR; Finish moves them all into DIR, replacing frames
+// of the same names. A failed or aborted capture removes the hidden folder,
+// so DIR stays as it was (the folder itself goes when this sink made it).
+// The sound is ignored.
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <string>
 
 #include "capture/FrameBufferPool.h"
 #include "capture/FrameSink.h"
+#include "platform/OutputFile.h"
 
 class SinkWorker;
 
@@ -29,6 +30,7 @@ public:
     bool WriteAudio(const int16_t* samples, int frames) override;
     bool Finish(std::string* error) override;
     void Abort() override;
+    std::string RefusalReason() override;
 
     // "frame_000042.png" for 42.
     static std::string FrameName(long long index);
@@ -43,7 +45,7 @@ private:
     std::unique_ptr<SinkWorker> worker;
     FrameBufferPool buffers;
     long long framesPosted = 0;
-    std::atomic<long long> framesWritten{0};
+    platform::OutputFolder staging;
     bool createdFolder = false;
     bool open = false;
 };

@@ -1,8 +1,9 @@
 // tessel-capture: renders the show frame by frame, off-screen and with no
 // display needed, into an MP4 (H.264 + AAC) or a folder of PNG pictures.
 // Run from the show folder, like the player. Exit status 0 only when the
-// output is complete; a failed or interrupted capture leaves no file under
-// the output's name.
+// output is complete; a failed or interrupted capture leaves the output as
+// it was (no file under the video's name, no new frames). 2 for a mistake
+// on the command line.
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -29,13 +30,12 @@ int Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     CaptureOptions options;
+    cli::CommandLine line("tessel-capture");
+    AddCaptureOptions(&line, &options);
+    if (const std::optional<int> exit = line.Parse(argc, argv)) return *exit;
+    const std::string problem = CheckCaptureOptions(options, line.App().get_option("--out")->count() > 0);
+    if (!problem.empty()) return line.Refuse(problem);
     std::string error;
-    if (!ParseCaptureOptions(argc, argv, &options, &error))
-        return Fail(error + " (see tessel-capture --help)");
-    if (options.help) {
-        std::fputs(CaptureUsage("tessel-capture").c_str(), stdout);
-        return 0;
-    }
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
     std::signal(SIGHUP, RequestStop);

@@ -1,5 +1,6 @@
-// The capture tool's option parser: defaults, both value spellings, times in
-// seconds and beats, every rejected value with its message, and the frame count.
+// The capture tool's options: defaults, both value spellings, times in
+// seconds and beats, every rejected value with its message (in the shared
+// command line's shape), the checks across options, and the frame count.
 #include "capture/CaptureOptions.h"
 
 #include "capture/Mp4Sink.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,13 +22,37 @@ struct Parsed {
     std::string error;
 };
 
+const std::string kPrefix = "tessel-capture: ";
+const std::string kSuffix = " (see tessel-capture --help)\n";
+
+// Parses as tessel-capture does; the error is the problem alone, once its
+// shape is checked.
 Parsed Parse(std::initializer_list<const char*> arguments, double bpm = kShowBeatsPerMinute) {
-    std::vector<std::string> text = {"tessel-capture"};
-    text.insert(text.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : text) argv.push_back(argument.data());
+    std::vector<const char*> argv = {"tessel-capture"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
     Parsed parsed;
-    parsed.ok = ParseCaptureOptions(static_cast<int>(argv.size()), argv.data(), &parsed.options, &parsed.error, bpm);
+    cli::CommandLine line("tessel-capture");
+    AddCaptureOptions(&line, &parsed.options, bpm);
+    std::ostringstream out, err;
+    const std::optional<int> exit = line.Parse(static_cast<int>(argv.size()), argv.data(), out, err);
+    if (exit) {
+        parsed.error = err.str();
+        EXPECT_EQ(*exit, 2) << parsed.error;
+    } else {
+        const std::string problem = CheckCaptureOptions(parsed.options, line.App().get_option("--out")->count() > 0);
+        if (!problem.empty()) {
+            std::ostringstream refused;
+            line.Refuse(problem, refused);
+            parsed.error = refused.str();
+        }
+    }
+    parsed.ok = parsed.error.empty();
+    if (!parsed.ok) {
+        EXPECT_EQ(parsed.error.rfind(kPrefix, 0), 0u) << parsed.error;
+        EXPECT_GE(parsed.error.size(), kPrefix.size() + kSuffix.size());
+        EXPECT_EQ(parsed.error.substr(parsed.error.size() - kSuffix.size()), kSuffix) << parsed.error;
+        parsed.error = parsed.error.substr(kPrefix.size(), parsed.error.size() - kPrefix.size() - kSuffix.size());
+    }
     return parsed;
 }
 
@@ -47,7 +73,6 @@ TEST(CaptureOptions, DefaultsWithoutArguments) {
     EXPECT_EQ(parsed.options.samples, 4);
     EXPECT_EQ(parsed.options.out, "show.mp4");
     EXPECT_TRUE(parsed.options.framesDir.empty());
-    EXPECT_FALSE(parsed.options.help);
 }
 
 TEST(CaptureOptions, BothSpellingsOfEveryValue) {
@@ -86,43 +111,47 @@ TEST(CaptureOptions, TimesInSecondsAndBeats) {
     }
 }
 
-TEST(CaptureOptions, HelpStopsParsing) {
-    const Parsed parsed = Parse({"--help", "--bogus"});
-    ASSERT_TRUE(parsed.ok);
-    EXPECT_TRUE(parsed.options.help);
-    const std::string usage = CaptureUsage("tessel-capture");
+TEST(CaptureOptions, HelpWinsOverAnythingElse) {
+    std::vector<const char*> argv = {"tessel-capture", "--help", "--bogus"};
+    cli::CommandLine line("tessel-capture");
+    CaptureOptions options;
+    AddCaptureOptions(&line, &options);
+    std::ostringstream out, err;
+    EXPECT_EQ(line.Parse(static_cast<int>(argv.size()), argv.data(), out, err), std::optional<int>(0)) << err.str();
+    const std::string usage = out.str();
     for (const char* option : {"--width", "--height", "--fps", "--from", "--to", "--samples", "--out", "--frames",
-                               "--help", "80b"}) {
+                               "--help", "--version", "80b"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(usage.back(), '\n');
 }
 
 TEST(CaptureOptions, RejectsUnknownAndMissing) {
-    EXPECT_EQ(ErrorOf({"--widht", "5"}), "unknown option '--widht' (see --help)");
-    EXPECT_EQ(ErrorOf({"-w"}), "unknown option '-w' (see --help)");
-    EXPECT_EQ(ErrorOf({"clip.mp4"}), "unexpected argument 'clip.mp4' (see --help)");
-    EXPECT_EQ(ErrorOf({"--width"}), "--width needs a value");
-    EXPECT_EQ(ErrorOf({"--width", "--height", "5"}), "--width needs a value");
-    EXPECT_EQ(ErrorOf({"--out="}), "--out needs a value");
-    EXPECT_EQ(ErrorOf({"--help=yes"}), "--help takes no value");
+    EXPECT_EQ(ErrorOf({"--widht", "5"}), "unknown option '--widht'");
+    EXPECT_EQ(ErrorOf({"-w"}), "unknown option '-w'");
+    EXPECT_EQ(ErrorOf({"clip.mp4"}), "unexpected argument 'clip.mp4'");
+    EXPECT_EQ(ErrorOf({"--width"}), "--width: needs a value");
+    EXPECT_EQ(ErrorOf({"--width", "--height", "5"}), "--width: needs a value");
+    EXPECT_EQ(ErrorOf({"--to", "--from", "5"}), "--to: needs a value");
+    EXPECT_EQ(ErrorOf({"--out="}), "--out: needs a value");
+    EXPECT_EQ(ErrorOf({"--help=yes"}), "--help: takes no value");
 }
 
 TEST(CaptureOptions, RejectsBadNumbers) {
     EXPECT_EQ(ErrorOf({"--fps", "12x"}), "--fps: '12x' is not a whole number");
     EXPECT_EQ(ErrorOf({"--width", "12.5"}), "--width: '12.5' is not a whole number");
     EXPECT_EQ(ErrorOf({"--from", "12x"}), "--from: '12x' is not a time (seconds like 12.5 or beats like 80b)");
-    EXPECT_EQ(ErrorOf({"--fps", "0"}), "--fps must be between 1 and 1000, not 0");
-    EXPECT_EQ(ErrorOf({"--width", "-5"}), "--width must be between 1 and 16384, not -5");
-    EXPECT_EQ(ErrorOf({"--height=16386"}), "--height must be between 1 and 16384, not 16386");
-    EXPECT_EQ(ErrorOf({"--width", "99999999999999999999"}), "--width must be between 1 and 16384, not 99999999999999999999");
-    EXPECT_EQ(ErrorOf({"--samples", "-1"}), "--samples must be between 0 and 64, not -1");
-    EXPECT_EQ(ErrorOf({"--samples", "65"}), "--samples must be between 0 and 64, not 65");
+    EXPECT_EQ(ErrorOf({"--fps", "0"}), "--fps: must be between 1 and 1000, not 0");
+    EXPECT_EQ(ErrorOf({"--width", "-5"}), "--width: must be between 1 and 16384, not -5");
+    EXPECT_EQ(ErrorOf({"--height=16386"}), "--height: must be between 1 and 16384, not 16386");
+    EXPECT_EQ(ErrorOf({"--width", "99999999999999999999"}), "--width: must be between 1 and 16384, not 99999999999999999999");
+    EXPECT_EQ(ErrorOf({"--samples", "-1"}), "--samples: must be between 0 and 64, not -1");
+    EXPECT_EQ(ErrorOf({"--samples", "65"}), "--samples: must be between 0 and 64, not 65");
 }
 
 TEST(CaptureOptions, RejectsBadSpans) {
-    EXPECT_EQ(ErrorOf({"--from", "-1"}), "--from must not be negative, not -1");
-    EXPECT_EQ(ErrorOf({"--from", "-2b"}), "--from must not be negative, not -2b");
+    EXPECT_EQ(ErrorOf({"--from", "-1"}), "--from: must not be negative, not -1");
+    EXPECT_EQ(ErrorOf({"--from", "-2b"}), "--from: must not be negative, not -2b");
     EXPECT_EQ(ErrorOf({"--from", "10", "--to", "10"}), "--from (10 s) must be before --to (10 s)");
     EXPECT_EQ(ErrorOf({"--to=7b", "--from=12"}), "--from (12 s) must be before --to (3 s)");
     EXPECT_EQ(ErrorOf({"--out", "a.mp4", "--frames", "shots"}),

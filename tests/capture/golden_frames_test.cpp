@@ -25,6 +25,7 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
 
+#include "platform/OutputFile.h"
 #include "tests/support/program_run.h"
 #include "tests/support/scratch_dir.h"
 
@@ -93,7 +94,9 @@ TEST_P(GoldenFrames, MatchTheReference) {
     const std::string reference = kGoldenDir + "/" + frame.name + ".png";
 
     if (std::getenv("TESSEL_BLESS_GOLDEN")) {
-        fs::copy_file(captured, reference, fs::copy_options::overwrite_existing);
+        // A reference is replaced whole or not at all.
+        std::string error;
+        ASSERT_TRUE(platform::WriteFileAtomically(reference, ReadFileBytes(captured), &error)) << error;
         GTEST_SKIP() << "wrote " << reference;
     }
     Picture actual, expected;

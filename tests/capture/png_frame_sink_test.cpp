@@ -1,5 +1,6 @@
 // The PNG frame sink: named frames, upright and opaque, read back with
-// stb_image; the folder made when missing; nothing left after an abort.
+// stb_image; the folder made when missing; the frames appear together at
+// Finish, and an abort leaves the folder as it was.
 #include "capture/PngFrameSink.h"
 
 #include <gtest/gtest.h>
@@ -55,16 +56,18 @@ TEST(PngFrameSink, WritesNamedFramesTopDownAndOpaque) {
     }
 }
 
-TEST(PngFrameSink, AbortRemovesWhatItWrote) {
+TEST(PngFrameSink, AbortLeavesTheFolderAsItWas) {
     ScratchDir scratch;
     scratch.Write("kept/notes.txt", "mine");
+    scratch.Write("kept/frame_000001.png", "an earlier capture's frame");
     {
         PngFrameSink sink(scratch / "kept");
         std::string error;
         ASSERT_TRUE(sink.Open({kWidth, kHeight, 30, 0, 0}, &error)) << error;
         for (int i = 0; i < 5; ++i) ASSERT_TRUE(sink.WriteVideo(GradientFrame(kWidth, kHeight, i).data()));
         sink.Abort();
-        EXPECT_EQ(FileNamesIn(scratch / "kept"), std::vector<std::string>{"notes.txt"});
+        EXPECT_EQ(FileNamesIn(scratch / "kept"), (std::vector<std::string>{"frame_000001.png", "notes.txt"}));
+        EXPECT_EQ(scratch.Read("kept/frame_000001.png"), "an earlier capture's frame");
     }
     {
         PngFrameSink sink(scratch / "made");
