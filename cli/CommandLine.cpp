@@ -187,24 +187,22 @@ std::string CommandLine::Message(const std::string& problem) const {
 
 std::string Describe(const CLI::ParseError& error, const CLI::App& app) {
     const std::string text = error.what();
-    // By type: an ExtrasError carries the program's name as its own.
-    if (dynamic_cast<const CLI::ExtrasError*>(&error)) {
-        const std::vector<std::string> extras = app.remaining(true);
-        if (!extras.empty()) {
-            const std::string& first = extras.front();
-            if (first.size() > 1 && first[0] == '-' && !IsDecimal(first)) {
-                return "unknown option '" + first.substr(0, first.find('=')) + "'";
-            }
-            return "unexpected argument '" + first + "'";
+    // An option the parser did not know comes first whatever else went
+    // wrong: a misspelt option is the likeliest cause of a missing one.
+    const std::vector<std::string> extras = app.remaining(true);
+    for (const std::string& extra : extras) {
+        if (extra.size() > 1 && extra[0] == '-' && !IsDecimal(extra)) {
+            return "unknown option '" + extra.substr(0, extra.find('=')) + "'";
         }
+    }
+    if (!extras.empty() && text == "A subcommand is required") return "unknown command '" + extras.front() + "'";
+    if (!extras.empty() && dynamic_cast<const CLI::ExtrasError*>(&error)) {
+        return "unexpected argument '" + extras.front() + "'";
     }
     static const std::regex missingValue(R"(^(\S+): \d+ required \S+ missing$)");
     std::smatch match;
     if (std::regex_match(text, match, missingValue)) return match[1].str() + ": needs a value";
-    if (text == "A subcommand is required") {
-        const std::vector<std::string> extras = app.remaining(true);
-        return extras.empty() ? "a command is required" : "unknown command '" + extras.front() + "'";
-    }
+    if (text == "A subcommand is required") return "a command is required";
     static const std::regex flagValue(R"(^(\S+) was given a disallowed flag override$)");
     if (std::regex_match(text, match, flagValue)) {
         const std::string name = match[1].str();

@@ -65,8 +65,9 @@ private:
     int cleanupSlot = -1;
 };
 
-// A folder built beside another under a temporary name and put in its place
-// as a whole at Commit. Destroying an uncommitted one removes it and what it holds.
+// A folder of outputs written under a temporary name and put in place at
+// Commit: either replacing a folder as a whole, or adding its files to one.
+// Destroying an uncommitted one removes it and what it holds.
 class OutputFolder {
 public:
     OutputFolder() = default;
@@ -74,20 +75,33 @@ public:
     OutputFolder(const OutputFolder&) = delete;
     OutputFolder& operator=(const OutputFolder&) = delete;
 
-    // Creates the empty temporary folder beside `path`; false with "PATH: reason".
+    // For a replacement: creates the empty temporary folder beside `path`;
+    // false with "PATH: reason".
     bool Open(const std::string& path, std::string* error);
+    // For additions: creates the temporary folder inside the existing folder
+    // `path` (so it is on the same file system even when `path` is a mount
+    // point); false with "PATH: reason".
+    bool OpenForAdding(const std::string& path, std::string* error);
     // Where to write the new contents until Commit (files only, no subfolders).
     const std::string& TemporaryPath() const { return temporary; }
-    // Syncs the new folder and swaps it with `path` (renameat2 RENAME_EXCHANGE,
-    // or two renames where the file system lacks it), then removes the old
-    // contents. False with "PATH: reason" and `path` as it was.
+    // Syncs the new files, then puts them in place. A replacement swaps the
+    // new folder with `path` (renameat2 RENAME_EXCHANGE, or two renames where
+    // the file system lacks it) and removes the old contents; false with
+    // "PATH: reason" and `path` as it was. Additions are renamed into `path`
+    // one by one, each replacing a file of its name; a failure part way (which
+    // takes a folder in a file's place) leaves the files moved so far.
     bool Commit(std::string* error);
     void Discard();
 
 private:
+    bool Sync(std::string* error);
+    bool Replace(std::string* error);
+    bool Add(std::string* error);
+
     std::string path;
     std::string target;
     std::string temporary;
+    bool adding = false;
     int cleanupSlot = -1;
 };
 

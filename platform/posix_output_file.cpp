@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "platform/posix_output_cleanup.h"
 
@@ -42,8 +44,8 @@ std::string FolderOf(const std::string& path) {
     return folder.empty() ? "." : folder;
 }
 
-// ".NAME.partial-" plus twelve random hex digits, beside `path`.
-std::string TemporaryName(const std::string& path, const char* kind) {
+// Twelve random hex digits.
+std::string RandomSuffix() {
     uint64_t random = 0;
     if (getrandom(&random, sizeof random, GRND_NONBLOCK) != sizeof random) {
         static uint64_t counter = 0;
@@ -51,8 +53,13 @@ std::string TemporaryName(const std::string& path, const char* kind) {
     }
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, "%012llx", static_cast<unsigned long long>(random & 0xFFFFFFFFFFFFull));
+    return suffix;
+}
+
+// ".NAME" + kind + a random suffix, beside `path`.
+std::string TemporaryName(const std::string& path, const char* kind) {
     const std::filesystem::path target(path);
-    return (target.parent_path() / ("." + target.filename().string() + kind + suffix)).string();
+    return (target.parent_path() / ("." + target.filename().string() + kind + RandomSuffix())).string();
 }
 
 // Makes the folder's entry for a rename durable; failures here lose nothing.
@@ -197,6 +204,7 @@ OutputFolder::~OutputFolder() { Discard(); }
 
 bool OutputFolder::Open(const std::string& finalPath, std::string* failure) {
     Discard();
+    adding = false;
     path = finalPath;
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     const std::filesystem::path name(path);
@@ -224,6 +232,34 @@ bool OutputFolder::Open(const std::string& finalPath, std::string* failure) {
     return true;
 }
 
+bool OutputFolder::OpenForAdding(const std::string& folder, std::string* failure) {
+    Discard();
+    adding = true;
+    path = folder;
+    target = ReplacedPath(path);
+    struct stat existing {};
+    if (stat(target.c_str(), &existing) != 0) {
+        *failure = Message(path, errno);
+        return false;
+    }
+    if (!S_ISDIR(existing.st_mode)) {
+        *failure = Message(path, ENOTDIR);
+        return false;
+    }
+    int code = EEXIST;
+    for (int attempt = 0; attempt < 16 && code == EEXIST; ++attempt) {
+        temporary = target + "/.partial-" + RandomSuffix();
+        code = mkdir(temporary.c_str(), 0777) == 0 ? 0 : errno;
+    }
+    if (code != 0) {
+        temporary.clear();
+        *failure = Message(path, code);
+        return false;
+    }
+    cleanupSlot = RemoveOnSignal(temporary, true);
+    return true;
+}
+
 bool OutputFolder::Commit(std::string* failure) {
     std::string ignored;
     if (!failure) failure = &ignored;
@@ -231,26 +267,63 @@ bool OutputFolder::Commit(std::string* failure) {
         *failure = Message(path, EBADF);
         return false;
     }
-    // The new files' data and names are on the disk before the swap makes them the set.
+    if (!Sync(failure)) {
+        Discard();
+        return false;
+    }
+    return adding ? Add(failure) : Replace(failure);
+}
+
+bool OutputFolder::Add(std::string* failure) {
     std::error_code listError;
-    for (const auto& entry : std::filesystem::directory_iterator(temporary, listError)) {
-        const int fd = open(entry.path().c_str(), O_RDONLY | O_CLOEXEC);
-        const bool synced = fd >= 0 && (fsync(fd) == 0 || errno == EINVAL);
-        const int code = synced ? 0 : (errno ? errno : EIO);
-        if (fd >= 0) close(fd);
-        if (!synced) {
-            *failure = Message(path, code);
-            Discard();
-            return false;
-        }
+    std::vector<std::string> names;
+    for (std::filesystem::directory_iterator entry(temporary, listError), end; !listError && entry != end;
+         entry.increment(listError)) {
+        names.push_back(entry->path().filename().string());
     }
     if (listError) {
         *failure = Message(path, listError.value());
         Discard();
         return false;
     }
-    SyncFolder(temporary);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        const std::string from = temporary + "/" + name;
+        const std::string to = target + "/" + name;
+        if (rename(from.c_str(), to.c_str()) != 0) {
+            *failure = Message(path + "/" + name, errno);
+            Discard();
+            return false;
+        }
+    }
+    Discard();
+    SyncFolder(target);
+    return true;
+}
 
+// The new files' data and names are on the disk before they become the output.
+bool OutputFolder::Sync(std::string* failure) {
+    std::error_code listError;
+    for (std::filesystem::directory_iterator entry(temporary, listError), end; !listError && entry != end;
+         entry.increment(listError)) {
+        const int fd = open(entry->path().c_str(), O_RDONLY | O_CLOEXEC);
+        const bool synced = fd >= 0 && (fsync(fd) == 0 || errno == EINVAL);
+        const int code = synced ? 0 : (errno ? errno : EIO);
+        if (fd >= 0) close(fd);
+        if (!synced) {
+            *failure = Message(path, code);
+            return false;
+        }
+    }
+    if (listError) {
+        *failure = Message(path, listError.value());
+        return false;
+    }
+    SyncFolder(temporary);
+    return true;
+}
+
+bool OutputFolder::Replace(std::string* failure) {
     struct stat existing {};
     std::string old;  // where the previous set ends up, to be removed
     if (stat(target.c_str(), &existing) != 0) {

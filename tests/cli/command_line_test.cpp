@@ -123,6 +123,9 @@ TEST(CommandLine, EveryMistakeHasTheOneShape) {
 TEST(CommandLine, ASubcommandsMistakePointsToItsHelp) {
     EXPECT_EQ(ErrorOf({"pack"}), "tool: FILE is required (see tool pack --help)\n");
     EXPECT_EQ(ErrorOf({"pack", "a", "--fast"}), "tool: unknown option '--fast' (see tool pack --help)\n");
+    EXPECT_EQ(ErrorOf({"pack", "--fast"}), "tool: unknown option '--fast' (see tool pack --help)\n")
+        << "a misspelt option before the missing argument it may explain";
+    EXPECT_EQ(ErrorOf({"unpack"}), "tool: unknown command 'unpack' (see tool --help)\n");
     Tool tool;
     const Outcome run = tool.Parse({"pack", "a", "b"});
     EXPECT_FALSE(run.exit.has_value()) << run.err;
