@@ -125,7 +125,13 @@ TEST(CommandLine, ASubcommandsMistakePointsToItsHelp) {
     EXPECT_EQ(ErrorOf({"pack", "a", "--fast"}), "tool: unknown option '--fast' (see tool pack --help)\n");
     EXPECT_EQ(ErrorOf({"pack", "--fast"}), "tool: unknown option '--fast' (see tool pack --help)\n")
         << "a misspelt option before the missing argument it may explain";
-    EXPECT_EQ(ErrorOf({"unpack"}), "tool: unknown command 'unpack' (see tool --help)\n");
+    EXPECT_EQ(ErrorOf({"unpack"}), "tool: unexpected argument 'unpack' (see tool --help)\n");
+    Tool strict;
+    strict.line.App().require_subcommand(1);
+    const Outcome unknown = strict.Parse({"unpack"});
+    EXPECT_EQ(unknown.err, "tool: unknown command 'unpack' (see tool --help)\n");
+    const Outcome none = strict.Parse({});
+    EXPECT_EQ(none.err, "tool: a command is required (see tool --help)\n");
     Tool tool;
     const Outcome run = tool.Parse({"pack", "a", "b"});
     EXPECT_FALSE(run.exit.has_value()) << run.err;
