@@ -1,5 +1,6 @@
-// AuthorOptions: tessel-author's command line. Every option takes a path;
-// the defaults are the production files and shaders beside the program.
+// AuthorOptions: tessel-author's command line: the three paths (defaults:
+// the production files and shaders beside the program) and the editing
+// service's address.
 #pragma once
 
 #include <string>
@@ -10,6 +11,10 @@ struct AuthorOptions {
     std::string source;
     std::string sections;
     std::string shaders;
+    bool editor = true;                // --no-editor turns the service off
+    int port = 7070;                   // 0: a free port
+    std::string listen = "127.0.0.1";  // another address is reachable from other machines
+    bool open = false;                 // also open the address in the desktop's browser
 };
 
 // The defaults under `root`: its production/ and data/Shaders/.

@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 
@@ -12,8 +14,10 @@
 #include "author/DemoRebuild.h"
 #include "author/OverlaySurface.h"
 #include "author/OverlayText.h"
+#include "author/ProgramFolder.h"
 #include "core/TextLogger.h"
 #include "demo/TestDemo.h"
+#include "platform/Desktop.h"
 #include "render/GLRenderer.h"
 
 namespace {
@@ -31,7 +35,7 @@ std::string CurrentFolder() {
 }  // namespace
 
 bool AuthorSession::Start(const AuthorOptions& options, std::string* error) {
-    AuthorFiles files{ResolvedPath(options.source), ResolvedPath(options.sections), ResolvedPath(options.shaders)};
+    files = AuthorFiles{ResolvedPath(options.source), ResolvedPath(options.sections), ResolvedPath(options.shaders)};
     if (files.source.empty()) *error = options.source + ": no such file";
     if (files.sections.empty()) *error = options.sections + ": no such file";
     if (files.shaders.empty()) *error = options.shaders + ": no such folder";
@@ -41,6 +45,18 @@ bool AuthorSession::Start(const AuthorOptions& options, std::string* error) {
     if (chdir(runFolder.path().c_str()) != 0) {
         *error = "cannot enter the run folder " + runFolder.path();
         return false;
+    }
+
+    if (options.editor) {
+        // Listening first, so that a port in use is told before any window.
+        service = std::make_unique<EditorService>();
+        ServerConfig server;
+        server.listen = options.listen;
+        server.port = options.port;
+        if (!service->Listen(server, error)) {
+            service.reset();
+            return false;
+        }
     }
 
     started = true;
@@ -86,6 +102,37 @@ bool AuthorSession::Start(const AuthorOptions& options, std::string* error) {
         return HandleKey(message, key);
     };
     countStart = platform::GetTickCount();
+    return !options.editor || StartService(options, error);
+}
+
+bool AuthorSession::StartService(const AuthorOptions& options, std::string* error) {
+    EditorConfig config;
+    config.server.listen = options.listen;
+    config.server.port = options.port;
+    config.sourcePath = files.source;
+    config.sectionsPath = files.sections;
+    config.songPath = showFolder + "/Audio/Song_094_Final.ogg";
+    config.editorFolder = ProgramFolder() + "/editor";
+    if (engine.sync.device)
+        for (const SyncTrack* track : engine.sync.device->tracks) config.demoTracks.push_back(track->name);
+    if (!service->Start(config, error)) {
+        service.reset();
+        return false;
+    }
+    serviceShow = std::make_unique<ServiceShow>(
+        engine.sync.device, &song, transport.get(), [this](const std::string& line) { Print(line); },
+        [this](const std::string& line, bool ok) {
+            Print(line);
+            reload->Report(ok, line);
+        });
+    const bool loopback = options.listen == "127.0.0.1" || options.listen == "localhost" || options.listen == "::1";
+    if (!loopback)
+        std::fprintf(stderr, "tessel-author: warning: the editor listens on %s: other machines may reach it\n",
+                     options.listen.c_str());
+    Print("editor: " + service->Address());
+    std::string problem;
+    if (options.open && !platform::OpenInBrowser(service->Address(), &problem))
+        std::fprintf(stderr, "tessel-author: %s\n", problem.c_str());
     return true;
 }
 
@@ -98,14 +145,52 @@ void AuthorSession::Run(const volatile std::sig_atomic_t* stop) {
             platform::DispatchMessage(&message);
             if (message.message == platform::WM_QUIT) break;
         } else {
-            BetweenFrames();
-            engine.RunFrame();
-            if (music->TakeHeldAtEnd()) Print(transport->PausedByMusic());
+            RunOneFrame();
         }
     }
 }
 
+namespace {
+
+// Milliseconds the pacing sleep of the current frame took (see RunOneFrame).
+double sleptMs = 0;
+
+void MeasuredSleep(uint32_t milliseconds) {
+    const auto start = std::chrono::steady_clock::now();
+    platform::Sleep(milliseconds);
+    sleptMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+void AuthorSession::RunOneFrame() {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    if (recordFrames) {
+        engine.sleeper = MeasuredSleep;
+        sleptMs = 0;
+    }
+    BetweenFrames();
+    engine.RunFrame();
+    if (music->TakeHeldAtEnd()) Print(transport->PausedByMusic());
+    if (service) {
+        const ShowPosition at = TransportPosition(*transport);
+        service->FramePresented(at.row, at.playing, at.loop);
+    }
+    if (recordFrames) {
+        const double total = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        frameWork.push_back(total - sleptMs);
+        if (lastFrameStart != Clock::time_point())
+            frameIntervals.push_back(std::chrono::duration<double, std::milli>(start - lastFrameStart).count());
+        lastFrameStart = start;
+    }
+}
+
 void AuthorSession::Shutdown() {
+    // The service first: it writes what is unwritten and stops its threads.
+    if (service) service->Stop();
+    service.reset();
+    serviceShow.reset();
     if (!started) return;
     started = false;
     engine.keyHandler = nullptr;
@@ -141,8 +226,16 @@ bool AuthorSession::HandleKey(platform::MessageId message, platform::WParam key)
 }
 
 void AuthorSession::BetweenFrames() {
-    const std::vector<std::string> changed = watch.Poll();
+    std::vector<std::string> changed = watch.Poll();
+    if (service && !changed.empty()) {
+        // The service owns the source and the song form: it tells its own
+        // saves from others' and reloads on its thread; shaders stay here.
+        const auto isOurs = [&](const std::string& path) { return path == files.source || path == files.sections; };
+        if (std::any_of(changed.begin(), changed.end(), isOurs)) service->FilesChanged();
+        changed.erase(std::remove_if(changed.begin(), changed.end(), isOurs), changed.end());
+    }
     if (!changed.empty() && reload->Changed(changed)) Print(reload->LastResult());
+    if (service) service->BetweenFrames(*serviceShow);
     if (transport->Tick()) Print(PositionLine(song, transport->LoopStart()));
     ++framesCounted;
     const uint32_t now = platform::GetTickCount();

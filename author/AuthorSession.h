@@ -4,9 +4,14 @@
 // paused, runs in a run folder (RunFolder) whose Shaders link is the
 // author's shader folder. Between two frames it takes the watcher's saves
 // (LiveReload), the transport's loop turns (Transport) and the keys.
-// Results and positions go to standard output, one line each.
+// Results and positions go to standard output, one line each. Unless
+// turned off, the editing service (EditorService) runs beside it: between
+// frames the session hands it the saves of the source and the song form
+// and carries out what it queued; after each frame it tells it where the
+// show is.
 #pragma once
 
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <memory>
@@ -16,7 +21,9 @@
 #include "author/LiveReload.h"
 #include "author/OverlayPainter.h"
 #include "author/RunFolder.h"
+#include "author/ServiceShow.h"
 #include "author/Transport.h"
+#include "author/service/EditorService.h"
 #include "core/Engine.h"
 #include "platform/FileWatch.h"
 #include "tools/songform/SongForm.h"
@@ -39,7 +46,18 @@ public:
     void Run(const volatile std::sig_atomic_t* stop);
     void Shutdown();
 
+    // The editing service, or null (--no-editor).
+    EditorService* Service() { return service.get(); }
+    // Each frame's work (the frame less its pacing sleep) in milliseconds,
+    // and the interval between frame starts, for the frames run so far.
+    const std::vector<double>& FrameWork() const { return frameWork; }
+    const std::vector<double>& FrameIntervals() const { return frameIntervals; }
+    // Keeps the per-frame figures above (off unless a benchmark asks).
+    void RecordFrames(bool on) { recordFrames = on; }
+
 private:
+    bool StartService(const AuthorOptions& options, std::string* error);
+    void RunOneFrame();
     bool HandleKey(platform::MessageId message, platform::WParam key);
     void BetweenFrames();
     void DrawOverlay();
@@ -52,6 +70,13 @@ private:
     SongForm song;
     std::unique_ptr<Transport> transport;
     std::unique_ptr<LiveReload> reload;
+    AuthorFiles files;
+    std::unique_ptr<EditorService> service;
+    std::unique_ptr<ServiceShow> serviceShow;
+    bool recordFrames = false;
+    std::vector<double> frameWork;
+    std::vector<double> frameIntervals;
+    std::chrono::steady_clock::time_point lastFrameStart;
     platform::FileWatch watch;
     OverlaySurface* surface = nullptr;  // owned by the renderer
     AuthorMusic* music = nullptr;       // owned by the engine

@@ -35,6 +35,12 @@ public:
     // them was the source, the song form or a shader.
     bool Changed(const std::vector<std::string>& paths);
 
+    // A result from elsewhere (the editing service's reloads), shown as this one's.
+    void Report(bool ok, const std::string& result) {
+        lastOk = ok;
+        lastResult = result;
+    }
+
     bool LastOk() const { return lastOk; }
     // One line on success; on failure the error lines, "\n" apart.
     const std::string& LastResult() const { return lastResult; }

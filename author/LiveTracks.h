@@ -6,6 +6,7 @@
 // or song form with an error changes nothing.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,3 +21,7 @@ bool CompileTrackFiles(const std::string& sourcePath, const std::string& section
 
 // Gives the device's tracks the compiled keys (see above).
 void SwapTracks(SyncDevice& device, const std::vector<SourceTrack>& tracks);
+
+// Gives the device's tracks of these names their new keys, leaving the
+// others alone; a name the device lacks becomes a new track.
+void RefreshTracks(SyncDevice& device, const std::map<std::string, std::vector<TrackKey>>& tracks);

@@ -69,7 +69,7 @@ double Transport::Clamp(double beat) const {
 void Transport::SeekTo(double beat) {
     beat = Clamp(beat);
     if (music) music->SetPosition(static_cast<float>(beat));
-    if (looping) LoopAround(beat);
+    if (looping && loopFollowsSection) LoopAround(beat);
 }
 
 void Transport::LoopAround(double beat) {
@@ -98,6 +98,7 @@ std::string Transport::Press(TransportKey key) {
         }
         case TransportKey::Loop:
             looping = !looping;
+            loopFollowsSection = looping;
             if (looping) LoopAround(now);
             break;
     }
@@ -110,6 +111,36 @@ std::string Transport::Press(TransportKey key) {
 
 std::string Transport::PausedByMusic() {
     paused = true;
+    return PositionLine(*song, Position());
+}
+
+std::string Transport::SetPaused(bool pause) {
+    if (pause != paused) {
+        paused = pause;
+        if (music) paused ? music->Pause() : music->Play();
+    }
+    return PositionLine(*song, Position());
+}
+
+std::string Transport::Seek(double beat) {
+    beat = Clamp(beat);
+    SeekTo(beat);
+    return PositionLine(*song, beat);
+}
+
+std::string Transport::SetLoop(double start, double end) {
+    looping = true;
+    loopFollowsSection = false;
+    loopStart = Clamp(start);
+    loopEnd = std::max(loopStart + kEndMargin, std::min(end, song->EndBeat()));
+    const double now = Position();
+    if (now < loopStart || now >= loopEnd) SeekTo(loopStart);
+    return PositionLine(*song, Position());
+}
+
+std::string Transport::ClearLoop() {
+    looping = false;
+    loopFollowsSection = false;
     return PositionLine(*song, Position());
 }
 

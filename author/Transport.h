@@ -46,6 +46,15 @@ public:
     // too, so that Space resumes. Returns the position line.
     std::string PausedByMusic();
 
+    // The editing service's transport. Each returns the position line.
+    std::string SetPaused(bool pause);
+    // Seeks to a beat, kept inside the song as the keys' seeks are.
+    std::string Seek(double beat);
+    // Loops between two beats (kept inside the song) until cleared; unlike
+    // the L key's section loop it stays put when the position is moved.
+    std::string SetLoop(double start, double end);
+    std::string ClearLoop();
+
     bool Paused() const { return paused; }
     bool Looping() const { return looping; }
     double LoopStart() const { return loopStart; }
@@ -62,6 +71,7 @@ private:
     const SongForm* song;
     bool paused = false;
     bool looping = false;
+    bool loopFollowsSection = false;  // the L key's loop moves with seeks
     double loopStart = 0;
     double loopEnd = 0;
 };

@@ -4,6 +4,11 @@
 // before any window.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "tests/support/program_run.h"
@@ -21,7 +26,8 @@ TEST(AuthorCommandLine, HelpAndVersionPrintAndSucceed) {
     const ProgramResult run = Author({"--help"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out.rfind("usage: tessel-author [options]\n", 0), 0u) << run.out;
-    for (const char* option : {"--sync FILE", "--sections FILE", "--shaders DIR", "--version", "Escape quit"}) {
+    for (const char* option : {"--sync FILE", "--sections FILE", "--shaders DIR", "--version", "Escape quit", "--port N",
+                               "--listen X", "--open", "--no-editor", "editor: http://127.0.0.1:PORT/?token=TOKEN"}) {
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
     }
     EXPECT_TRUE(run.err.empty()) << run.err;
@@ -42,6 +48,7 @@ TEST(AuthorCommandLine, BadArgumentsAndMissingFilesFailWithAMessage) {
     const Case cases[] = {
         {{"--loud"}, TESSEL_SHOW_DIR, 2, "tessel-author: unknown option '--loud'" + help},
         {{"--sync"}, TESSEL_SHOW_DIR, 2, "tessel-author: --sync: needs a value" + help},
+        {{"--port", "70000"}, TESSEL_SHOW_DIR, 2, "tessel-author: --port: must be between 0 and 65535, not 70000" + help},
         {{"--sync", dir / "none.sync"}, TESSEL_SHOW_DIR, 2,
          "tessel-author: --sync: '" + dir / "none.sync" + "' does not exist" + help},
         {{"--shaders=" + dir / "none"}, TESSEL_SHOW_DIR, 2,
@@ -74,4 +81,22 @@ TEST(AuthorCommandLine, DefaultsAreTheSourcesBesideTheProgram) {
     EXPECT_EQ(fs::canonical(show + "/production/song_sections.txt"),
               fs::canonical(source + "/production/song_sections.txt"));
     EXPECT_EQ(fs::canonical(show + "/data/Shaders"), fs::canonical(source + "/data/Shaders"));
+}
+
+TEST(AuthorCommandLine, APortInUseIsAMessageBeforeAnyWindow) {
+    const int taken = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(taken, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(taken, 1), 0);
+    ASSERT_EQ(getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string port = std::to_string(ntohs(address.sin_port));
+    const ProgramResult run = Author({"--port", port});
+    close(taken);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "tessel-author: cannot listen on 127.0.0.1:" + port +
+                           " (is another tessel-author running? --port picks another port)\n");
 }

@@ -59,11 +59,17 @@ protected:
         work.Write("tmp/.keep", "");
     }
 
-    void Start() {
+    // With the editing service on a free port, or without it (--no-editor).
+    void Start(bool editor = true) {
+        std::vector<std::string> args{"--sync", work / "show.sync", "--sections", work / "song.txt", "--shaders",
+                                      work / "Shaders"};
+        if (editor) {
+            args.insert(args.end(), {"--port", "0"});
+        } else {
+            args.push_back("--no-editor");
+        }
         author = std::make_unique<RunningProgram>(
-            TESSEL_AUTHOR,
-            std::vector<std::string>{"--sync", work / "show.sync", "--sections", work / "song.txt", "--shaders",
-                                     work / "Shaders"},
+            TESSEL_AUTHOR, args,
             show.path(),
             std::map<std::string, std::optional<std::string>>{
                 {"DISPLAY", server.name()}, {"ALSOFT_DRIVERS", "null"}, {"TMPDIR", work / "tmp"}});
@@ -220,7 +226,7 @@ TEST_F(AuthorWindow, SpaceFreezesThePictureAndRightPrintsTheNextBar) {
 }
 
 TEST_F(AuthorWindow, TheSongsEndHoldsThePictureInsteadOfEndingTheRun) {
-    Start();
+    Start(false);
     size_t from = author->Lines().size();
     ASSERT_TRUE(probe.TypeKey(window, XK_End));
     EXPECT_EQ(NextLine("at ", &from), "at 256:00 outro");

@@ -1,0 +1,103 @@
+// PushHub: per-client queues and senders.
+#include "author/service/PushHub.h"
+
+#include <algorithm>
+
+PushHub::~PushHub() {
+    std::vector<std::shared_ptr<Client>> all;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        all.swap(clients);
+        count = 0;
+    }
+    for (const auto& client : all) client->Stop();
+}
+
+std::shared_ptr<PushHub::Client> PushHub::Add(Send send, Close close, const std::string& hello) {
+    auto client = std::make_shared<Client>(std::move(send), std::move(close), queueLimit, &dropped);
+    client->Queue(hello);
+    {
+        // Listed before anything is sent, so that it misses no broadcast
+        // made after its hello.
+        std::lock_guard<std::mutex> hold(lock);
+        clients.push_back(client);
+        count = clients.size();
+    }
+    client->Start();
+    return client;
+}
+
+void PushHub::Remove(const std::shared_ptr<Client>& client) {
+    if (!client) return;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        clients.erase(std::remove(clients.begin(), clients.end(), client), clients.end());
+        count = clients.size();
+    }
+    client->Stop();
+}
+
+void PushHub::Broadcast(const std::string& message) {
+    std::lock_guard<std::mutex> hold(lock);
+    for (auto it = clients.begin(); it != clients.end();) {
+        if ((*it)->Queue(message))
+            ++it;
+        else
+            it = clients.erase(it);
+    }
+    count = clients.size();
+}
+
+bool PushHub::Client::Queue(const std::string& message) {
+    std::lock_guard<std::mutex> hold(lock);
+    if (dropped || stopping) return false;
+    if (queue.size() >= limit) {
+        // Fallen behind: it reconnects and reloads rather than stalling anyone.
+        dropped = true;
+        queue.clear();
+        ++*droppedCount;
+        wake.notify_one();
+        return false;
+    }
+    queue.push_back(message);
+    wake.notify_one();
+    return true;
+}
+
+PushHub::Client::~Client() {
+    Stop();
+    if (sender.joinable()) sender.detach();  // released by its own sender: nothing left to wait for
+}
+
+void PushHub::Client::Start() { sender = std::thread([this] { Run(); }); }
+
+void PushHub::Client::Stop() {
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        stopping = true;
+        wake.notify_one();
+    }
+    if (sender.joinable() && sender.get_id() != std::this_thread::get_id()) sender.join();
+}
+
+void PushHub::Client::Run() {
+    for (;;) {
+        std::string message;
+        {
+            std::unique_lock<std::mutex> hold(lock);
+            wake.wait(hold, [this] { return stopping || dropped || !queue.empty(); });
+            if (stopping) return;
+            if (dropped) break;
+            message = std::move(queue.front());
+            queue.pop_front();
+        }
+        if (!send(message)) {
+            std::lock_guard<std::mutex> hold(lock);
+            if (!dropped) ++*droppedCount;
+            dropped = true;
+            queue.clear();
+            break;
+        }
+    }
+    close();
+}
