@@ -8,10 +8,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "author/service/ShowJson.h"
 
@@ -48,21 +50,33 @@ struct Header {
 };
 
 // Sends a whole response; returns the status, as civetweb's handlers do.
+// A WebSocket handshake refused before the upgrade takes the response as
+// raw text (civetweb's header calls do not apply to it).
 int Respond(mg_connection* connection, int status, const std::string& type, const std::string& body,
             std::initializer_list<Header> extra = {}, bool close = false) {
-    mg_response_header_start(connection, status);
-    mg_response_header_add(connection, "Content-Type", type.c_str(), -1);
-    mg_response_header_add(connection, "Content-Length", std::to_string(body.size()).c_str(), -1);
-    mg_response_header_add(connection, "Cache-Control", "no-store", -1);
-    mg_response_header_add(connection, "X-Content-Type-Options", "nosniff", -1);
-    mg_response_header_add(connection, "X-Frame-Options", "DENY", -1);
-    mg_response_header_add(connection, "Referrer-Policy", "no-referrer", -1);
-    if (close) mg_response_header_add(connection, "Connection", "close", -1);
-    for (const Header& header : extra) mg_response_header_add(connection, header.name, header.value.c_str(), -1);
-    mg_response_header_send(connection);
+    std::vector<Header> headers = {
+        {"Content-Type", type},
+        {"Content-Length", std::to_string(body.size())},
+        {"Cache-Control", "no-store"},
+        {"X-Content-Type-Options", "nosniff"},
+        {"X-Frame-Options", "DENY"},
+        {"Referrer-Policy", "no-referrer"},
+    };
+    if (close) headers.push_back({"Connection", "close"});
+    headers.insert(headers.end(), extra.begin(), extra.end());
     const mg_request_info* request = mg_get_request_info(connection);
-    if (std::strcmp(request->request_method, "HEAD") != 0 && !body.empty()) mg_write(connection, body.data(), body.size());
-    (void)StatusText;
+    const bool head = std::strcmp(request->request_method, "HEAD") == 0;
+    if (mg_response_header_start(connection, status) < 0) {
+        std::string raw = "HTTP/1.1 " + std::to_string(status) + " " + StatusText(status) + "\r\n";
+        for (const Header& header : headers) raw += std::string(header.name) + ": " + header.value + "\r\n";
+        raw += "\r\n";
+        if (!head) raw += body;
+        mg_write(connection, raw.data(), raw.size());
+        return status;
+    }
+    for (const Header& header : headers) mg_response_header_add(connection, header.name, header.value.c_str(), -1);
+    mg_response_header_send(connection);
+    if (!head && !body.empty()) mg_write(connection, body.data(), body.size());
     return status;
 }
 
@@ -111,6 +125,8 @@ struct EditorServer::PushConnection {
 bool EditorServer::Start(const ServerConfig& wanted, const std::string& token, std::string* error) {
     Stop();
     config = wanted;
+    // Each push client holds a worker thread: half of them stay for requests.
+    config.maxPushClients = std::min<size_t>(config.maxPushClients, size_t(std::max(config.threads, 2)) / 2);
     std::call_once(libraryStarted, [] { mg_init_library(MG_FEATURES_WEBSOCKET); });
     const std::string address = config.listen.find(':') != std::string::npos ? "[" + config.listen + "]" : config.listen;
     const std::string ports = address + ":" + std::to_string(config.port);

@@ -99,9 +99,10 @@ std::string EditorService::Address() const {
 // --- the document's listener (called under the document's lock) -----------
 
 void EditorService::DocumentChanged(const DocumentChange& change) {
+    // The pages first: none may see a frame of a revision before the change.
+    hub.Broadcast(change.message);
     queue.PostChange(change);
     if (keeper) keeper->DocumentChanged();
-    hub.Broadcast(change.message);
 }
 
 void EditorService::Notice(const std::string& message) { hub.Broadcast(message); }

@@ -150,7 +150,9 @@ TEST(EditorService, EveryOpReachesTheShowThePagesAndTheFileInPlace) {
     EXPECT_EQ(document["tracks"], answer["tracks"]);
 
     ASSERT_TRUE(WaitUntil([&] { return service.show.Keys("Effect Index").size() == 1; }, 10));
+    ASSERT_EQ(service.show.Keys("Fade").size(), 2u);
     EXPECT_EQ(service.show.Keys("Fade")[1].row, 32);
+    ASSERT_EQ(service.show.Keys("Camera Yaw").size(), 2u);
     EXPECT_EQ(service.show.Keys("Camera Yaw")[1].row, 1025);
 
     // Within a second, each op a line of its own, everything else as it was.
@@ -268,7 +270,12 @@ TEST(EditorService, UndoAndRedoAreOneHistoryAndADragIsOneStep) {
     ASSERT_EQ(service.Post("/api/redo", "").status, 200);
     ASSERT_TRUE(live->Next([](const std::string& m) { return IsType(m, "document") && Field(m, "cause") == "redo"; }, &message));
     EXPECT_EQ(KeysOf(json::parse(message)["tracks"], "Fade")[1]["row"], 67);
-    ASSERT_TRUE(WaitUntil([&] { return service.show.Keys("Fade")[1].row == 67; }, 10));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const std::vector<TrackKey> keys = service.show.Keys("Fade");
+            return keys.size() == 2 && keys[1].row == 67;
+        },
+        10));
 
     // A new edit ends what could be redone.
     ASSERT_EQ(service.Post("/api/edit", R"({"ops":[{"op":"delete","track":"Fade","row":0}]})").status, 200);
