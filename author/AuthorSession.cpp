@@ -169,21 +169,20 @@ void AuthorSession::RunOneFrame() {
     if (recordFrames) {
         engine.sleeper = MeasuredSleep;
         sleptMs = 0;
+        serviceMs = 0;
     }
     BetweenFrames();
     engine.RunFrame();
     if (music->TakeHeldAtEnd()) Print(transport->PausedByMusic());
     if (service) {
+        const Clock::time_point pushStart = Clock::now();
         const ShowPosition at = TransportPosition(*transport);
         service->FramePresented(at.row, at.playing, at.loop);
+        if (recordFrames) serviceMs += std::chrono::duration<double, std::milli>(Clock::now() - pushStart).count();
     }
-    if (recordFrames) {
-        const double total = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        frameWork.push_back(total - sleptMs);
-        if (lastFrameStart != Clock::time_point())
-            frameIntervals.push_back(std::chrono::duration<double, std::milli>(start - lastFrameStart).count());
-        lastFrameStart = start;
-    }
+    if (recordFrames)
+        frames.push_back(
+            {start, std::chrono::duration<double, std::milli>(Clock::now() - start).count() - sleptMs, serviceMs});
 }
 
 void AuthorSession::Shutdown() {
@@ -235,7 +234,12 @@ void AuthorSession::BetweenFrames() {
         changed.erase(std::remove_if(changed.begin(), changed.end(), isOurs), changed.end());
     }
     if (!changed.empty() && reload->Changed(changed)) Print(reload->LastResult());
-    if (service) service->BetweenFrames(*serviceShow);
+    if (service) {
+        const auto drainStart = std::chrono::steady_clock::now();
+        service->BetweenFrames(*serviceShow);
+        if (recordFrames)
+            serviceMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - drainStart).count();
+    }
     if (transport->Tick()) Print(PositionLine(song, transport->LoopStart()));
     ++framesCounted;
     const uint32_t now = platform::GetTickCount();

@@ -48,11 +48,15 @@ public:
 
     // The editing service, or null (--no-editor).
     EditorService* Service() { return service.get(); }
-    // Each frame's work (the frame less its pacing sleep) in milliseconds,
-    // and the interval between frame starts, for the frames run so far.
-    const std::vector<double>& FrameWork() const { return frameWork; }
-    const std::vector<double>& FrameIntervals() const { return frameIntervals; }
-    // Keeps the per-frame figures above (off unless a benchmark asks).
+    // When each frame started and its work in milliseconds (the frame less
+    // its pacing sleep), kept only once RecordFrames(true) asked for it (a
+    // benchmark does); read after Run.
+    struct FrameTiming {
+        std::chrono::steady_clock::time_point start;
+        double workMs = 0;
+        double serviceMs = 0;  // of which the editing service's part (queue, position push)
+    };
+    const std::vector<FrameTiming>& Frames() const { return frames; }
     void RecordFrames(bool on) { recordFrames = on; }
 
 private:
@@ -74,9 +78,8 @@ private:
     std::unique_ptr<EditorService> service;
     std::unique_ptr<ServiceShow> serviceShow;
     bool recordFrames = false;
-    std::vector<double> frameWork;
-    std::vector<double> frameIntervals;
-    std::chrono::steady_clock::time_point lastFrameStart;
+    std::vector<FrameTiming> frames;
+    double serviceMs = 0;  // the current frame's service part so far
     platform::FileWatch watch;
     OverlaySurface* surface = nullptr;  // owned by the renderer
     AuthorMusic* music = nullptr;       // owned by the engine

@@ -49,19 +49,23 @@ void PushHub::Broadcast(const std::string& message) {
 }
 
 bool PushHub::Client::Queue(const std::string& message) {
-    std::lock_guard<std::mutex> hold(lock);
-    if (dropped || stopping) return false;
-    if (queue.size() >= limit) {
-        // Fallen behind: it reconnects and reloads rather than stalling anyone.
-        dropped = true;
-        queue.clear();
-        ++*droppedCount;
-        wake.notify_one();
-        return false;
+    bool accepted = true;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (dropped || stopping) return false;
+        if (queue.size() >= limit) {
+            // Fallen behind: it reconnects and reloads rather than stalling anyone.
+            dropped = true;
+            queue.clear();
+            ++*droppedCount;
+            accepted = false;
+        } else {
+            queue.push_back(message);
+        }
     }
-    queue.push_back(message);
+    // Woken outside the lock, so that the sender does not wake into a held lock.
     wake.notify_one();
-    return true;
+    return accepted;
 }
 
 PushHub::Client::~Client() {

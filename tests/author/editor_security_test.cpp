@@ -67,8 +67,8 @@ TEST(EditorSecurity, EveryRequestNeedsTheTokenAndTheFirstVisitTurnsItIntoACookie
         EXPECT_EQ(reply.status, 401) << c.path << " " << ::testing::PrintToString(c.headers);
         EXPECT_NE(Field(reply.body, "error"), "") << reply.body;
     }
-    EXPECT_EQ(WebSocketClient(port, {}).Status(), 401);
-    EXPECT_EQ(WebSocketClient(port, {"Cookie: tessel_session=" + wrong}).Status(), 401);
+    EXPECT_EQ(WebSocketClient(port, {}).Handshake(), 401);
+    EXPECT_EQ(WebSocketClient(port, {"Cookie: tessel_session=" + wrong}).Handshake(), 401);
 
     const HttpReply visit = Request(port, "GET", "/?token=" + service.Token(), {host});
     EXPECT_EQ(visit.status, 303);
@@ -95,7 +95,7 @@ TEST(EditorSecurity, OnlyTheServicesOwnHostNamesAreAnswered) {
         EXPECT_NE(Field(reply.body, "error").find("Host"), std::string::npos) << reply.body;
         EXPECT_EQ(Request(port, "POST", "/api/edit", headers, kEdit).status, 403) << host;
     }
-    EXPECT_EQ(WebSocketClient(port, {"Cookie: tessel_session=" + service.Token()}, true, 0, "evil.example:1").Status(),
+    EXPECT_EQ(WebSocketClient(port, {"Cookie: tessel_session=" + service.Token()}, true, 0, "evil.example:1").Handshake(),
               403);
     for (const char* host : {"127.0.0.1:", "localhost:", "LOCALHOST:", "[::1]:"})
         EXPECT_EQ(Request(port, "GET", "/api/show", {bearer, "Host: " + std::string(host) + std::to_string(port)}).status, 200)
@@ -115,7 +115,7 @@ TEST(EditorSecurity, AForeignOriginMayNotChangeAnythingNorOpenThePushChannel) {
             EXPECT_EQ(reply.status, 403) << origin << " " << path;
             EXPECT_NE(Field(reply.body, "error").find("Origin"), std::string::npos);
         }
-        EXPECT_EQ(WebSocketClient(port, {cookie, std::string("Origin: ") + origin}).Status(), 403) << origin;
+        EXPECT_EQ(WebSocketClient(port, {cookie, std::string("Origin: ") + origin}).Handshake(), 403) << origin;
     }
     EXPECT_EQ(service.SourceFile(), kSource);
     EXPECT_EQ(nlohmann::json::parse(service.Get("/api/show").body)["revision"], 1);
@@ -123,7 +123,7 @@ TEST(EditorSecurity, AForeignOriginMayNotChangeAnythingNorOpenThePushChannel) {
     // The service's own origin, or none (a script), may.
     EXPECT_EQ(Request(port, "POST", "/api/edit", {host, cookie, "Origin: http://" + Host(port)}, kEdit).status, 200);
     EXPECT_EQ(Request(port, "POST", "/api/undo", {host, cookie}).status, 200);
-    EXPECT_EQ(WebSocketClient(port, {cookie, "Origin: http://localhost:" + std::to_string(port)}).Status(), 101);
+    EXPECT_EQ(WebSocketClient(port, {cookie, "Origin: http://localhost:" + std::to_string(port)}).Handshake(), 101);
 }
 
 TEST(EditorSecurity, NoCorsHeaderIsEverSent) {
@@ -234,10 +234,10 @@ TEST(EditorSecurity, IdleConnectionsTimeOutAndTheServiceKeepsAnswering) {
     std::vector<std::unique_ptr<WebSocketClient>> pages;
     for (int i = 0; i < 3; ++i) {
         pages.push_back(service.Live());
-        EXPECT_EQ(pages.back()->Status(), 101);
+        EXPECT_EQ(pages.back()->Handshake(), 101);
     }
     ASSERT_TRUE(WaitUntil([&] { return service.service.Hub().Clients() == 3; }, 10));
-    EXPECT_EQ(service.Live()->Status(), 503);
+    EXPECT_EQ(service.Live()->Handshake(), 503);
     EXPECT_EQ(service.Get("/api/show").status, 200) << "workers are left for requests";
 }
 

@@ -123,7 +123,7 @@ TEST(EditorService, EveryOpReachesTheShowThePagesAndTheFileInPlace) {
     ServiceHarness service(kSource);
     ASSERT_TRUE(service.Started()) << service.error;
     auto live = service.Live();
-    ASSERT_EQ(live->Status(), 101);
+    ASSERT_EQ(live->Handshake(), 101);
     std::string message;
     ASSERT_TRUE(live->Next([](const std::string& m) { return IsType(m, "hello"); }, &message));
     EXPECT_EQ(Field(message, "revision"), "1");
@@ -355,7 +355,7 @@ TEST(EditorService, APageThatFallsBehindIsDroppedWhileTheFramesAndOtherPagesGoOn
     ASSERT_TRUE(service.Started()) << service.error;
     auto stalled = service.Live(false, 4096);
     auto healthy = service.Live();
-    ASSERT_EQ(stalled->Status(), 101);
+    ASSERT_EQ(stalled->Handshake(), 101);
     ASSERT_TRUE(WaitUntil([&] { return service.service.Hub().Clients() == 2; }, 10));
     const long before = Parsed(service.Get("/api/show"))["frame"];
     int edits = 0;

@@ -24,7 +24,7 @@ public:
     WebSocketClient& operator=(const WebSocketClient&) = delete;
 
     // The handshake's status: 101 when connected.
-    int Status() const { return status; }
+    int Handshake() const { return status; }
     // Waits for the next message that satisfies `match` (messages before it
     // are consumed); false when none came within `seconds` or it closed.
     bool Next(const std::function<bool(const std::string&)>& match, std::string* message, double seconds = 20);
