@@ -114,6 +114,10 @@ export async function startAuthor(display, sourceText) {
   } catch (error) {
     throw new Error(`${error.message}\n${err.lines.join('\n')}`);
   }
+  // The overlay's text would cover the corner the tests look at: Tab hides it.
+  await until(() => windowLit(display) !== null, 'the show window');
+  execFileSync(env.windowProbe, [display, 'Tessel Author', 'Tab']);
+  await out.waitFor((l) => l === 'overlay hidden', author, 'hiding the overlay');
   const url = line.slice('editor: '.length).trim();
   const parsed = new URL(url);
   return {

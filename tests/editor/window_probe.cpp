@@ -1,16 +1,18 @@
-// Prints how much of a window's lower right part is lit, so the browser
-// tests can tell whether the show's window shows a picture or is black:
-//   editor_window_probe DISPLAY CAPTION   ->  "lit FRACTION" (0 .. 1)
-// The corner is the part away from the authoring overlay's text. Exit 1
-// when the display or the window cannot be found or read.
+// Looks at the show's window for the browser tests:
+//   editor_window_probe DISPLAY CAPTION         prints "lit FRACTION" (0 .. 1):
+//                                               how much of its lower right part is lit
+//   editor_window_probe DISPLAY CAPTION KEY     types KEY (an X keysym name, "Tab") into it
+// Exit 1 when the display or the window cannot be found or read.
+#include <X11/Xlib.h>
+
 #include <cstdio>
 #include <string>
 
 #include "tests/support/x11_probe.h"
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s DISPLAY CAPTION\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: %s DISPLAY CAPTION [KEY]\n", argv[0]);
         return 1;
     }
     X11Probe probe(argv[1]);
@@ -19,6 +21,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     const Window window = probe.FindByCaption(argv[2]);
+    if (argc == 4) {
+        const KeySym key = XStringToKeysym(argv[3]);
+        if (!window || key == NoSymbol || !probe.TypeKey(window, key)) {
+            std::fprintf(stderr, "%s: cannot type %s into \"%s\"\n", argv[0], argv[3], argv[2]);
+            return 1;
+        }
+        return 0;
+    }
     int width = 0, height = 0;
     const std::vector<uint32_t> pixels = window ? probe.Capture(window, &width, &height) : std::vector<uint32_t>();
     if (pixels.empty()) {
