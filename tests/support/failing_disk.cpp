@@ -38,6 +38,16 @@ void WriteFiles(const std::string& folder, const std::map<std::string, std::stri
     }
 }
 
+// Sets the mode of `folder` and of every folder under it.
+void ChmodFolders(const std::string& folder, mode_t mode) {
+    chmod(folder.c_str(), mode);
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(folder, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error)) {
+        if (it->is_directory()) chmod(it->path().c_str(), mode);
+    }
+}
+
 // Blocks of 512 bytes for the shell's ulimit -f, rounded up.
 std::string Blocks(size_t bytes) { return std::to_string((bytes + 511) / 512); }
 
@@ -91,7 +101,7 @@ ReadOnlyFolder::ReadOnlyFolder(const std::map<std::string, std::string>& files) 
     if (mounted) {
         usable = mount("tmpfs", folder.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
     } else {
-        chmod(folder.c_str(), 0555);
+        ChmodFolders(folder, 0555);
         usable = access(folder.c_str(), W_OK) != 0;
     }
 }
@@ -100,7 +110,7 @@ ReadOnlyFolder::~ReadOnlyFolder() {
     if (mounted) {
         umount2(folder.c_str(), MNT_DETACH);
     } else {
-        chmod(folder.c_str(), 0755);
+        ChmodFolders(folder, 0755);
     }
 }
 
