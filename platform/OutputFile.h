@@ -9,6 +9,8 @@
 // Limits: the folder must take new files (the temporary lives there); a
 // symbolic link at the final name is followed, so the link stays and its
 // target is replaced; the owner of a replaced file is not kept, its mode is.
+// A device or a pipe at the final name (/dev/null, /dev/stdout) is written
+// to directly, as it cannot be replaced.
 #pragma once
 
 #include <cstddef>

@@ -126,6 +126,16 @@ bool OutputFile::Open(const std::string& finalPath, std::string* failure) {
         *failure = error;
         return false;
     }
+    if (replaces && !S_ISREG(existing.st_mode)) {
+        // A device or a pipe (/dev/null, /dev/stdout) cannot be replaced, only written to.
+        fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) {
+            Fail(errno);
+            *failure = error;
+            return false;
+        }
+        return true;
+    }
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         temporary = TemporaryName(target, ".partial-");
         // 0666 less the umask, like any new file; a replaced file's mode below.
@@ -173,10 +183,10 @@ bool OutputFile::Commit(std::string* failure) {
         return false;
     }
     // Delayed allocation can report a full disk only at fsync or close.
-    if (error.empty() && fsync(fd) != 0 && errno != EINVAL) Fail(errno);
+    if (error.empty() && !temporary.empty() && fsync(fd) != 0 && errno != EINVAL) Fail(errno);
     if (close(fd) != 0 && errno != EINTR) Fail(errno);
     fd = -1;
-    if (error.empty() && rename(temporary.c_str(), target.c_str()) != 0) Fail(errno);
+    if (error.empty() && !temporary.empty() && rename(temporary.c_str(), target.c_str()) != 0) Fail(errno);
     if (!error.empty()) {
         *failure = error;
         Discard();

@@ -46,6 +46,11 @@ TEST(OutputFile, WritesExactlyTheBytesAndKeepsTheReplacedFilesModeAndLink) {
     EXPECT_EQ(dir.Read("real/target.txt"), "through");
     EXPECT_TRUE(HiddenEntriesIn(dir.path()).empty());
     EXPECT_TRUE(HiddenEntriesIn(dir / "real").empty());
+
+    ASSERT_TRUE(platform::WriteFileAtomically("/dev/null", "gone", &error)) << error;
+    struct stat device {};
+    ASSERT_EQ(stat("/dev/null", &device), 0);
+    EXPECT_TRUE(S_ISCHR(device.st_mode)) << "a device is written to, never replaced";
 }
 
 TEST(OutputFile, StreamedWritesWithSeeksAppearOnlyAtCommit) {
