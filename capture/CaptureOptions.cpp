@@ -3,33 +3,11 @@
 // by one check), and the checks that span options.
 #include "capture/CaptureOptions.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
-
-// True when text is a plain decimal number: sign, digits, point, exponent.
-bool IsDecimal(const std::string& text) {
-    size_t i = 0;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-    size_t digits = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
-    }
-    if (digits == 0) return false;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-        size_t exponentDigits = 0;
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++exponentDigits;
-        if (exponentDigits == 0) return false;
-    }
-    return i == text.size();
-}
 
 std::string FormatSeconds(double seconds) {
     char text[64];
@@ -60,7 +38,7 @@ CLI::Validator CaptureTime(double beatsPerMinute) {
 bool ParseCaptureTime(const std::string& text, double beatsPerMinute, double* seconds) {
     const bool beats = !text.empty() && text.back() == 'b';
     const std::string number = beats ? text.substr(0, text.size() - 1) : text;
-    if (!IsDecimal(number)) return false;
+    if (!cli::IsDecimal(number)) return false;
     const double value = std::strtod(number.c_str(), nullptr);
     if (!std::isfinite(value)) return false;
     *seconds = beats ? value * 60.0 / beatsPerMinute : value;

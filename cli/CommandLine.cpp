@@ -56,7 +56,7 @@ public:
     }
 };
 
-// Digits with an optional sign; values beyond nine digits clamp far outside
+// Digits with an optional sign; values beyond twelve digits clamp far outside
 // every range we accept so that the range check reports them.
 bool ParseWholeNumber(const std::string& text, long long* value) {
     size_t i = 0;
@@ -72,7 +72,8 @@ bool ParseWholeNumber(const std::string& text, long long* value) {
     return true;
 }
 
-// Sign, digits, an optional point and exponent; nothing else.
+}  // namespace
+
 bool IsDecimal(const std::string& text) {
     size_t i = 0;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
@@ -92,6 +93,8 @@ bool IsDecimal(const std::string& text) {
     }
     return i == text.size();
 }
+
+namespace {
 
 // CLI11 takes the word after an option as its value whatever it is; an
 // option name there means the value was left out.
@@ -239,31 +242,28 @@ CLI::Validator Number(double low, double high) {
         "");
 }
 
-CLI::Validator ExistingFile() {
+namespace {
+
+// A path that must exist, as a folder or as anything else.
+CLI::Validator ExistingPath(bool folder) {
     return CLI::Validator(
-        [](std::string& path) -> std::string {
+        [folder](std::string& path) -> std::string {
             if (MissingValue(path)) return "needs a value";
             std::error_code ignored;
             const std::filesystem::file_status status = std::filesystem::status(path, ignored);
             if (!std::filesystem::exists(status)) return "'" + path + "' does not exist";
-            if (std::filesystem::is_directory(status)) return "'" + path + "' is a folder, not a file";
+            if (folder && !std::filesystem::is_directory(status)) return "'" + path + "' is not a folder";
+            if (!folder && std::filesystem::is_directory(status)) return "'" + path + "' is a folder, not a file";
             return {};
         },
         "");
 }
 
-CLI::Validator ExistingFolder() {
-    return CLI::Validator(
-        [](std::string& path) -> std::string {
-            if (MissingValue(path)) return "needs a value";
-            std::error_code ignored;
-            const std::filesystem::file_status status = std::filesystem::status(path, ignored);
-            if (!std::filesystem::exists(status)) return "'" + path + "' does not exist";
-            if (!std::filesystem::is_directory(status)) return "'" + path + "' is not a folder";
-            return {};
-        },
-        "");
-}
+}  // namespace
+
+CLI::Validator ExistingFile() { return ExistingPath(false); }
+
+CLI::Validator ExistingFolder() { return ExistingPath(true); }
 
 CLI::Validator NotEmpty() {
     return CLI::Validator([](std::string& text) -> std::string { return MissingValue(text) ? "needs a value" : ""; }, "");

@@ -55,6 +55,10 @@ CLI::Validator ExistingFolder();
 // A path that is not empty (for outputs, which need not exist yet).
 CLI::Validator NotEmpty();
 
+// True for a plain decimal number: sign, digits, an optional point and
+// exponent; nothing else (no hex, inf, nan or spaces).
+bool IsDecimal(const std::string& text);
+
 // The problem CLI11 reports for `error`, reworded in the one style.
 std::string Describe(const CLI::ParseError& error, const CLI::App& app);
 

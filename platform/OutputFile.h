@@ -96,6 +96,8 @@ public:
     void Discard();
 
 private:
+    // Creates the temporary folder `name` (another random suffix on a clash).
+    bool MakeTemporary(const std::string& name, std::string* error);
     bool Sync(std::string* error);
     bool Replace(std::string* error);
     bool Add(std::string* error);

@@ -228,9 +228,14 @@ bool OutputFolder::Open(const std::string& finalPath, std::string* failure) {
         *failure = Message(path, ENOTDIR);
         return false;
     }
+    return MakeTemporary(TemporaryName(target, ".partial-"), failure);
+}
+
+bool OutputFolder::MakeTemporary(const std::string& first, std::string* failure) {
     int code = EEXIST;
     for (int attempt = 0; attempt < 16 && code == EEXIST; ++attempt) {
-        temporary = TemporaryName(target, ".partial-");
+        // Another name on a clash: the suffix is the part after the last '-'.
+        temporary = attempt == 0 ? first : first.substr(0, first.rfind('-') + 1) + RandomSuffix();
         code = mkdir(temporary.c_str(), 0777) == 0 ? 0 : errno;
     }
     if (code != 0) {
@@ -256,18 +261,7 @@ bool OutputFolder::OpenForAdding(const std::string& folder, std::string* failure
         *failure = Message(path, ENOTDIR);
         return false;
     }
-    int code = EEXIST;
-    for (int attempt = 0; attempt < 16 && code == EEXIST; ++attempt) {
-        temporary = target + "/.partial-" + RandomSuffix();
-        code = mkdir(temporary.c_str(), 0777) == 0 ? 0 : errno;
-    }
-    if (code != 0) {
-        temporary.clear();
-        *failure = Message(path, code);
-        return false;
-    }
-    cleanupSlot = RemoveOnSignal(temporary, true);
-    return true;
+    return MakeTemporary(target + "/.partial-" + RandomSuffix(), failure);
 }
 
 bool OutputFolder::Commit(std::string* failure) {
