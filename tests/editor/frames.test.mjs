@@ -5,7 +5,9 @@
 // a lane's keys to and fro. The figures are printed as a table; the target
 // is a p95 under 16.7 ms (60 frames a second) and a first picture within a
 // second. They are not asserted (a shared machine's load is no fault of the
-// page) unless TESSEL_EDITOR_STRICT_FRAMES=1 asks for it.
+// page) unless TESSEL_EDITOR_STRICT_FRAMES=1 asks for it. The browser rounds
+// frame times to 0.1 ms, so a frame that kept the 16.67 ms beat reads 16.6
+// to 16.8: the strict check allows that much.
 
 import test from 'node:test';
 import assert from 'node:assert/strict';
@@ -119,7 +121,8 @@ test('frame times and first picture with 28 tracks and 2,000 keys', async (t) =>
     assert.ok(playback.deltas.length > 30 && drag.deltas.length > 30, 'frames were drawn');
     assert.ok(drag.draw.length > 30, 'the drag redrew the page');
     if (process.env.TESSEL_EDITOR_STRICT_FRAMES === '1') {
-      assert.ok(percentile(playback.deltas, 95) < 16.7 && percentile(drag.deltas, 95) < 16.7);
+      const budget = 1000 / 60 + 0.2;
+      assert.ok(percentile(playback.deltas, 95) < budget && percentile(drag.deltas, 95) < budget);
       assert.ok(firstPicture < 1000);
     }
   });
