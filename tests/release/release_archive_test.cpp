@@ -155,11 +155,14 @@ TEST_F(ReleaseArchive, NoProgramReachesIntoTheBuildOrSourceTree) {
         const ProgramResult dynamic = RunProgram("/usr/bin/readelf", {"-d", In(program)}, root);
         EXPECT_EQ(dynamic.exitCode, 0) << dynamic.err;
         EXPECT_FALSE(Contains(dynamic.out, "RPATH") || Contains(dynamic.out, "RUNPATH")) << dynamic.out;
-        // No path of either tree is compiled in.
+        // No path of either tree is compiled in. (A sanitizer build names its
+        // sources in the reports it may print, so there this says nothing.)
         const std::string bytes = ReadFileBytes(In(program));
         ASSERT_FALSE(bytes.empty());
+#ifndef TESSEL_SANITIZED
         EXPECT_FALSE(Contains(bytes, TESSEL_SOURCE_DIR));
         EXPECT_FALSE(Contains(bytes, TESSEL_BUILD_DIR));
+#endif
     }
 }
 
