@@ -5,7 +5,8 @@
 // sources, a README and the licences; no program reaching into either tree
 // (libraries, RPATH, compiled-in paths); the player plays a short song to
 // its end, tessel-capture writes a video, and tessel-author with no options
-// follows the archive's own track source and shaders, writing nothing
+// follows the archive's own track source and shaders and serves its editor
+// page, writing nothing
 // outside its folder but its run folder, which it removes.
 // The suite makes and unpacks the archive once; its cases run in order.
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -25,6 +27,7 @@
 #include <vector>
 
 #include "tests/capture/media_reader.h"
+#include "tests/support/http_client.h"
 #include "tests/support/player_run.h"
 #include "tests/support/program_run.h"
 #include "tests/support/running_program.h"
@@ -113,6 +116,8 @@ TEST_F(ReleaseArchive, HoldsOneFolderWithTheShowToolsSourcesReadmeAndLicences) {
                                     "Textures/CubeMapTest.jpg", "Shaders/Mix.frag"})
         EXPECT_EQ(ReadFileBytes(In(file)), ReadFileBytes(std::string(TESSEL_SHOW_DIR) + "/" + file)) << file;
     EXPECT_EQ(FileNamesIn(In("sync")), FileNamesIn(std::string(TESSEL_SHOW_DIR) + "/sync"));
+    EXPECT_EQ(FileNamesIn(In("editor")), FileNamesIn(std::string(TESSEL_SHOW_DIR) + "/editor"));
+    EXPECT_FALSE(FileNamesIn(In("editor")).empty());
     EXPECT_FALSE(FileNamesIn(In("sync")).empty());
     for (const char* file : {"production/show.sync", "production/song_sections.txt", "production/README.md"})
         EXPECT_EQ(ReadFileBytes(In(file)), ReadFileBytes(std::string(TESSEL_SOURCE_DIR) + "/" + file)) << file;
@@ -122,7 +127,7 @@ TEST_F(ReleaseArchive, HoldsOneFolderWithTheShowToolsSourcesReadmeAndLicences) {
         EXPECT_FALSE(entry.is_symlink()) << entry.path();
 
     EXPECT_TRUE(Contains(ReadFileBytes(In("LICENSE")), "The Tessel developers"));
-    EXPECT_EQ(FileNamesIn(In("licenses")), (std::vector<std::string>{"CLI11.txt", "glm.txt", "stb.txt"}));
+    EXPECT_EQ(FileNamesIn(In("licenses")), (std::vector<std::string>{"CLI11.txt", "glm.txt", "nlohmann-json.txt", "stb.txt"}));
 
     // The README names the version and Debian packages that exist here, the
     // libraries' and the drivers' among them.
@@ -204,12 +209,25 @@ TEST_F(ReleaseArchive, TheAuthorWithNoOptionsFollowsTheArchivesSourcesAndWritesN
     ASSERT_TRUE(x.ok());
     ScratchDir temporary;
     const std::vector<std::string> before = FileNamesIn(root);
-    RunningProgram author(In("tessel-author"), {}, root,
+    // The files it edits are its defaults; only the editor's port is chosen
+    // free, so that runs side by side do not contend for the default one.
+    RunningProgram author(In("tessel-author"), {"--port", "0"}, root,
                           {{"DISPLAY", x.name()}, {"ALSOFT_DRIVERS", "null"}, {"TMPDIR", temporary.path()}});
     ASSERT_TRUE(author.started());
     auto starts = [](const std::string& start) { return [start](const std::string& l) { return StartsWith(l, start); }; };
     ASSERT_GE(author.WaitForLine(starts("tracks reloaded from show.sync"), 0, 120), 0) << author.ErrorText();
+    const int editorLine = author.WaitForLine(starts("editor: "), 0, 60);
+    ASSERT_GE(editorLine, 0) << author.ErrorText();
     size_t from = author.Lines().size();
+
+    // Its editor page comes from the archive's editor/.
+    const std::string address = author.Lines()[static_cast<size_t>(editorLine)];
+    int port = 0;
+    ASSERT_EQ(std::sscanf(address.c_str(), "editor: http://127.0.0.1:%d/?token=", &port), 1) << address;
+    const std::string token = address.substr(address.find("token=") + 6);
+    const HttpReply page = Http(port, "GET", "/main.js", "", {"Authorization: Bearer " + token});
+    EXPECT_EQ(page.status, 200) << page.body;
+    EXPECT_EQ(page.body, ReadFileBytes(In("editor/main.js")));
 
     // A save of the archive's track source with an error on line 2 is reported against that file.
     const std::string source = In("production/show.sync");
