@@ -1,15 +1,27 @@
-// Effects benchmark: frames per second of the particle rain and the snake
-// scene at 1280 x 720, straight to the window and through the bloom, under a
-// private Xvfb with Mesa's software rasterizer; and the CPU time per frame of
-// each effect's own arithmetic (track reads, matrices, the particle buffer)
-// without any GL call, run through the same functions Render uses.
+// Effects benchmark: what each scene costs to draw and what the bloom adds to
+// it, at 1280 x 720 and 1920 x 1080, under a private Xvfb with Mesa's
+// software rasterizer; and the CPU time per frame of each effect's own
+// arithmetic (track reads, matrices, the particle buffer) without any GL call,
+// run through the same functions Render uses.
+//
+// Each size runs in a child process of its own (its own X server and window).
+// Frames with and without the bloom alternate, so a busy moment of the
+// machine weighs on both alike; the bloom's cost is the median, over pairs of
+// neighbouring frames, of the bloomed frame's time minus the plain one's.
+//
+// Usage: effects_bench [frame pairs per scene and size, default 60]
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <string>
+#include <vector>
 
+#include "bench/support/self_child.h"
 #include "demo/Bloom.h"
 #include "demo/CubeSnake.h"
 #include "demo/ParticleRain.h"
@@ -20,11 +32,6 @@
 #include "tests/demo/scene_harness.h"
 
 namespace {
-
-constexpr int kWidth = 1280;
-constexpr int kHeight = 720;
-constexpr double kSecondsPerCase = 3.0;
-constexpr int kMaxFrames = 240;
 
 double WallSeconds() {
     using namespace std::chrono;
@@ -41,24 +48,61 @@ double ThreadCpuSeconds() {
 // so the rhythm hits of beat 80 on are part of the run.
 float BeatOfFrame(int frame) { return 78.0f + frame * (140.0f / 60.0f / 60.0f); }
 
-struct FrameRate {
-    double fps = 0;
-    double mainThreadMs = 0;  // CPU of the calling thread per frame, driver included
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+double ProcessCpuSeconds() {
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+struct FrameTime {
+    double wallMs = 0;
+    double cpuMs = 0;  // every thread of the process: the driver's rasterizer threads too
 };
 
-FrameRate MeasureFrames(scenetest::Stage& stage, IEffect* effect, IPostProcessor* post) {
+struct FrameCosts {
+    double plainMs = 0;    // median wall time of a frame straight to the window
+    double bloomedMs = 0;  // median wall time of a frame through the bloom
+    double bloomMs = 0;    // median over neighbouring pairs of bloomed minus plain
+    double bloomCpuMs = 0; // the same for the process's CPU time
+};
+
+// One frame at this clock, finished with glFinish.
+FrameTime TimedFrame(scenetest::Stage& stage, IEffect* effect, IPostProcessor* post, int frame) {
     stage.renderer.postProcessor = post;
-    stage.Frame(effect, 0.0f, BeatOfFrame(0));  // warm-up: first use of every program
+    const double start = WallSeconds(), cpuStart = ProcessCpuSeconds();
+    stage.Frame(effect, frame * 0.04f, BeatOfFrame(frame));
     glFinish();
-    int frames = 0;
-    double start = WallSeconds(), cpuStart = ThreadCpuSeconds();
-    while (frames < kMaxFrames && WallSeconds() - start < kSecondsPerCase) {
-        ++frames;
-        stage.Frame(effect, frames * 0.04f, BeatOfFrame(frames));
-        glFinish();
+    return FrameTime{(WallSeconds() - start) * 1000.0, (ProcessCpuSeconds() - cpuStart) * 1000.0};
+}
+
+// Alternates plain and bloomed frames of the same moments; each pair draws
+// the same clock, once in each order, so neither side always comes first.
+FrameCosts MeasureFrames(scenetest::Stage& stage, IEffect* effect, IPostProcessor* bloom, int pairs) {
+    TimedFrame(stage, effect, nullptr, 0);  // warm-up: first use of every program
+    TimedFrame(stage, effect, bloom, 0);
+    std::vector<double> plain, bloomed, added, addedCpu;
+    for (int pair = 0; pair < pairs; ++pair) {
+        FrameTime without, with;
+        if (pair % 2) {
+            without = TimedFrame(stage, effect, nullptr, pair);
+            with = TimedFrame(stage, effect, bloom, pair);
+        } else {
+            with = TimedFrame(stage, effect, bloom, pair);
+            without = TimedFrame(stage, effect, nullptr, pair);
+        }
+        plain.push_back(without.wallMs);
+        bloomed.push_back(with.wallMs);
+        added.push_back(with.wallMs - without.wallMs);
+        addedCpu.push_back(with.cpuMs - without.cpuMs);
     }
-    double wall = WallSeconds() - start, cpu = ThreadCpuSeconds() - cpuStart;
-    return FrameRate{frames / wall, cpu * 1000.0 / frames};
+    return FrameCosts{Median(plain), Median(bloomed), Median(added), Median(addedCpu)};
 }
 
 // Milliseconds of CPU per call of work, over enough calls to be stable.
@@ -158,16 +202,15 @@ void WriteShowTracks(const scenetest::ShowFolder& show) {
     show.Track("Vignette", ramp(0.3f, 0.5f));
 }
 
-}  // namespace
-
-int main() {
+// Child: the table rows of one size; prints them and, with `own`, the effects' own CPU rows.
+int RunChild(int width, int height, int pairs, bool own) {
     scenetest::ShowFolder show;
     show.SpriteTexture();
     show.CubeMapTexture(60, 110, 200);
     WriteShowTracks(show);
     scenetest::Stage stage;
-    if (!stage.Start(kWidth, kHeight)) {
-        std::fprintf(stderr, "no display or GL context\n");
+    if (!stage.Start(width, height)) {
+        std::fprintf(stderr, "effects_bench: no display or GL context at %d x %d\n", width, height);
         return 1;
     }
     Camera* camera = stage.renderer.GetCamera();
@@ -179,19 +222,13 @@ int main() {
     SnakeScene scene;
     Bloom bloom;
     if (!rain.Init() || !scene.Init() || !bloom.Init()) {
-        std::fprintf(stderr, "an effect failed to start\n");
+        std::fprintf(stderr, "effects_bench: an effect failed to start\n");
         for (const auto& line : stage.logger.lines) std::fprintf(stderr, "%s\n", line.c_str());
         rain.Shutdown();
         scene.Shutdown();
         bloom.Shutdown();
         return 1;
     }
-
-    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    std::printf("Effects at %d x %d, %s\n\n", kWidth, kHeight, renderer ? renderer : "?");
-    std::printf("%-22s %10s %10s %16s %16s %14s\n", "effect", "fps", "fps+bloom", "main CPU ms/f",
-                "main CPU+bloom", "own CPU ms/f");
-
     struct Row {
         const char* name;
         IEffect* effect;
@@ -201,21 +238,51 @@ int main() {
         {"Snake Scene", &scene, [&] { return SnakeSceneOwnMs(scene, stage); }},
     };
     for (const Row& row : rows) {
-        FrameRate plain = MeasureFrames(stage, row.effect, nullptr);
-        FrameRate bloomed = MeasureFrames(stage, row.effect, &bloom);
-        double own = row.own();
-        std::printf("%-22s %10.1f %10.1f %16.2f %16.2f %14.3f\n", row.name, plain.fps, bloomed.fps,
-                    plain.mainThreadMs, bloomed.mainThreadMs, own);
+        const FrameCosts costs = MeasureFrames(stage, row.effect, &bloom, pairs);
+        std::printf("| %4d x %-4d | %-13s | %8.1f | %10.1f | %8.1f | %12.1f | %6.1f | %9.1f |\n", width, height,
+                    row.name, costs.plainMs, costs.bloomedMs, costs.bloomMs, costs.bloomCpuMs,
+                    1000.0 / costs.plainMs, 1000.0 / costs.bloomedMs);
     }
-    std::printf("%-22s %10s %10s %16s %16s %14.4f\n", "Bloom (track reads)", "-", "-", "-", "-",
-                BloomOwnMs(bloom, stage));
-    std::printf("\nfps: wall-clock frames through GLRenderer::RenderFrame, each finished with glFinish.\n"
-                "main CPU: CPU time of the calling thread per frame (effect code plus the driver's\n"
-                "work on that thread; llvmpipe rasterizes on its own threads).\n"
-                "own CPU: the effect's per-frame arithmetic and track reads alone, no GL calls.\n");
-
+    if (own) {
+        std::printf("\n| own CPU per frame, no GL | ms     |\n|--------------------------|-------:|\n");
+        for (const Row& row : rows) std::printf("| %-24s | %6.3f |\n", row.name, row.own());
+        std::printf("| %-24s | %6.4f |\n", "Bloom (track reads)", BloomOwnMs(bloom, stage));
+    }
     bloom.Shutdown();
     scene.Shutdown();
     rain.Shutdown();
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 6 && std::string(argv[1]) == "--child")
+        return RunChild(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]) != 0);
+    const int pairs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
+    std::printf("Effects with and without the bloom, %d frame pairs per scene, Mesa llvmpipe under Xvfb\n\n", pairs);
+    std::printf("| size        | effect        | plain ms | bloomed ms | bloom ms | bloom CPU ms | fps    | fps+bloom |\n");
+    std::printf("|-------------|---------------|---------:|-----------:|---------:|-------------:|-------:|----------:|\n");
+    std::fflush(stdout);
+    const int sizes[][2] = {{1280, 720}, {1920, 1080}};
+    std::string own;
+    bool ok = true;
+    for (const auto& size : sizes) {
+        const bool first = &size == &sizes[0];
+        const ChildRun run = RunSelf({argv[0], "--child", std::to_string(size[0]), std::to_string(size[1]),
+                                      std::to_string(pairs), first ? "1" : "0"});
+        ok = ok && run.succeeded;
+        const size_t split = run.output.find("\n\n");
+        std::fputs(run.output.substr(0, split == std::string::npos ? run.output.size() : split + 1).c_str(), stdout);
+        if (split != std::string::npos) own = run.output.substr(split + 1);
+        std::fflush(stdout);
+    }
+    std::fputs(own.c_str(), stdout);
+    std::printf("\nplain, bloomed: median wall time of a frame through GLRenderer::RenderFrame, finished\n"
+                "with glFinish. bloom ms: the bloom's own cost per frame, the median over neighbouring\n"
+                "pairs of the bloomed frame's wall time minus the plain one's; bloom CPU ms: the same\n"
+                "for the CPU time of all the process's threads (llvmpipe rasterizes on its own), which\n"
+                "a busy machine disturbs less than wall time.\n"
+                "own CPU: the effect's per-frame arithmetic and track reads alone, no GL calls.\n");
+    return ok ? 0 : 1;
 }
