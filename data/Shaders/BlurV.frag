@@ -1,14 +1,17 @@
 #version 330 core
 // Bloom blur, vertical half: a 25-tap Gaussian (sigma 5 texels) along one
-// axis of the 512 x 512 glow, read texel by texel (source and destination
-// have the same size), so the kernel is the same whatever the window size.
-// texelFetch bypasses the sampler's anisotropic filtering, which Mesa's
-// llvmpipe would otherwise apply to every tap at several times the cost.
+// axis of the 512 x 512 glow, so the kernel is the same whatever the window
+// size. Taps past the border repeat the border texel.
 //
 // Uniform     Type       Meaning                    Range
 // TexSampler  sampler2D  the glow to blur, unit 0   -
-
-in vec2 vUV;
+//
+// Reads: 25 texels per pixel, one per tap. Source and destination have the
+// same size, so every tap is a whole texel and needs no filtering. Reads go
+// through texelFetch, not the sampler: with the renderer's anisotropy Mesa's
+// llvmpipe makes every filtered read an elliptical filter over several
+// texels, and even without it one bilinear read costs there about what four
+// texel reads cost, so pairing taps into bilinear reads would not pay.
 
 uniform sampler2D TexSampler;
 
@@ -21,13 +24,14 @@ const float kWeights[13] = float[13](0.0807799, 0.0791804, 0.0745693, 0.0674731,
                                      0.0045346);
 
 void main() {
-    ivec2 size = textureSize(TexSampler, 0);
-    ivec2 last = size - 1;
-    ivec2 centre = clamp(ivec2(vUV * vec2(size)), ivec2(0), last);
-    vec3 sum = vec3(0.0);
-    for (int i = -kRadius; i <= kRadius; ++i) {
-        ivec2 at = clamp(centre + ivec2(0, 1) * i, ivec2(0), last);
-        sum += texelFetch(TexSampler, at, 0).rgb * kWeights[abs(i)];
+    ivec2 centre = ivec2(gl_FragCoord.xy);
+    int last = textureSize(TexSampler, 0).y - 1;
+    vec3 sum = texelFetch(TexSampler, centre, 0).rgb * kWeights[0];
+    for (int i = 1; i <= kRadius; ++i) {
+        ivec2 before = centre, after = centre;
+        before.y = max(centre.y - i, 0);
+        after.y = min(centre.y + i, last);
+        sum += (texelFetch(TexSampler, before, 0).rgb + texelFetch(TexSampler, after, 0).rgb) * kWeights[i];
     }
     FragColor = vec4(sum, 1.0);
 }

@@ -7,34 +7,23 @@
 // TexSampler   sampler2D  the sharp scene, unit 0          -
 // BloomCutoff  float      luminance below which nothing    0..0.95; 0.5-0.8 for a classic bloom;
 //                         glows                            0 lets everything glow by its luminance
-
-in vec2 vUV;
+//
+// Reads: one texel per pixel. Source and destination are both window-sized
+// targets and the pass draws at the target's own size, so every pixel sits
+// on the centre of the source texel with its own coordinates, where a
+// bilinear filter gives that texel alone: reading it directly is exact.
+// Reads go through texelFetch, never the sampler: the sampler carries the
+// renderer's anisotropy, which Mesa's llvmpipe turns into an elliptical
+// filter over several texels for every filtered read, softening even a 1:1
+// copy at several times the cost.
 
 uniform sampler2D TexSampler;
 uniform float BloomCutoff;
 
 out vec4 FragColor;
 
-// Bilinear read built from texelFetch. The passes filter by hand: the
-// sampler carries anisotropic filtering, which Mesa's llvmpipe applies even
-// to a 1:1 copy (softening it) at several times the cost. Exact at texel centres.
-vec3 Bilinear(sampler2D source, vec2 uv) {
-    ivec2 size = textureSize(source, 0);
-    vec2 p = uv * vec2(size) - 0.5;
-    vec2 cell = floor(p);
-    vec2 f = p - cell;
-    ivec2 last = size - 1;
-    ivec2 a = clamp(ivec2(cell), ivec2(0), last);
-    ivec2 b = clamp(ivec2(cell) + 1, ivec2(0), last);
-    vec3 c00 = texelFetch(source, a, 0).rgb;
-    vec3 c10 = texelFetch(source, ivec2(b.x, a.y), 0).rgb;
-    vec3 c01 = texelFetch(source, ivec2(a.x, b.y), 0).rgb;
-    vec3 c11 = texelFetch(source, b, 0).rgb;
-    return mix(mix(c00, c10, f.x), mix(c01, c11, f.x), f.y);
-}
-
 void main() {
-    vec3 color = Bilinear(TexSampler, vUV);
+    vec3 color = texelFetch(TexSampler, ivec2(gl_FragCoord.xy), 0).rgb;
     float luminance = dot(color, vec3(0.2126, 0.7152, 0.0722));
     float cutoff = clamp(BloomCutoff, 0.0, 0.95);
     float weight = clamp((luminance - cutoff) / (1.0 - cutoff), 0.0, 1.0);

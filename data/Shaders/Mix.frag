@@ -22,6 +22,11 @@
 // Fade         float      fade to black                   0..1             no fade (1 = black)
 // Flash        float      flash to white                  0..1             no flash (1 = white)
 // Vignette     float      darkening toward the corners    0..1, ~0.4       none (1 = black corners)
+//
+// Reads: one texel of each texture per pixel (see Read), through texelFetch
+// rather than the samplers: with the renderer's anisotropy Mesa's llvmpipe
+// turns every filtered read into an elliptical filter over several texels,
+// which softened the scene visibly even at 1:1.
 
 in vec2 vUV;
 
@@ -36,27 +41,18 @@ uniform float Vignette;
 
 out vec4 FragColor;
 
-// Bilinear read built from texelFetch. The passes filter by hand: the
-// sampler carries anisotropic filtering, which Mesa's llvmpipe applies even
-// to a 1:1 copy (softening it) at several times the cost. Exact at texel centres.
-vec3 Bilinear(sampler2D source, vec2 uv) {
+// The texel under the pixel: while the window keeps the size the targets
+// were made at, each pixel sits on its texel's centre, where a bilinear
+// filter gives that texel alone, so one read is exact. After a resize the
+// nearest texel stretches the picture over the window.
+vec3 Read(sampler2D source, vec2 uv) {
     ivec2 size = textureSize(source, 0);
-    vec2 p = uv * vec2(size) - 0.5;
-    vec2 cell = floor(p);
-    vec2 f = p - cell;
-    ivec2 last = size - 1;
-    ivec2 a = clamp(ivec2(cell), ivec2(0), last);
-    ivec2 b = clamp(ivec2(cell) + 1, ivec2(0), last);
-    vec3 c00 = texelFetch(source, a, 0).rgb;
-    vec3 c10 = texelFetch(source, ivec2(b.x, a.y), 0).rgb;
-    vec3 c01 = texelFetch(source, ivec2(a.x, b.y), 0).rgb;
-    vec3 c11 = texelFetch(source, b, 0).rgb;
-    return mix(mix(c00, c10, f.x), mix(c01, c11, f.x), f.y);
+    return texelFetch(source, clamp(ivec2(uv * vec2(size)), ivec2(0), size - 1), 0).rgb;
 }
 
 void main() {
-    vec3 scene = Bilinear(TexSampler, vUV);
-    vec3 glow = Bilinear(TexSampler2, vUV);
+    vec3 scene = Read(TexSampler, vUV);
+    vec3 glow = Read(TexSampler2, vUV);
     float exposure = max(Exposure, 0.0);
     vec3 x = (scene * max(BloomDry, 0.0) + glow * max(BloomWet, 0.0)) * exposure;
     float white = max(exposure, 1.0);

@@ -4,6 +4,11 @@
 //
 // Uniform     Type       Meaning          Range
 // TexSampler  sampler2D  source, unit 0   -
+//
+// Reads: four texels per pixel, the bilinear filter of the four nearest
+// texels (edges clamped), as the GL_LINEAR, clamp-to-edge sampler would
+// filter. Source and destination differ in size here (the window's and
+// 512 x 512), so no read can be saved.
 
 in vec2 vUV;
 
@@ -12,8 +17,9 @@ uniform sampler2D TexSampler;
 out vec4 FragColor;
 
 // Bilinear read built from texelFetch. The passes filter by hand: the
-// sampler carries anisotropic filtering, which Mesa's llvmpipe applies even
-// to a 1:1 copy (softening it) at several times the cost. Exact at texel centres.
+// sampler carries the renderer's anisotropy, which Mesa's llvmpipe turns
+// into an elliptical filter over several texels (softening even a 1:1
+// copy), and a plain bilinear read there costs about four texel reads.
 vec3 Bilinear(sampler2D source, vec2 uv) {
     ivec2 size = textureSize(source, 0);
     vec2 p = uv * vec2(size) - 0.5;
