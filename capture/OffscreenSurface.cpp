@@ -66,6 +66,12 @@ bool OffscreenSurface::CreateFramebuffers(int samples) {
     return true;
 }
 
+void OffscreenSurface::BeginFrame(bool composed) {
+    if (!created) return;
+    drawnPlain = composed && resolveFramebuffer != 0;
+    glBindFramebuffer(GL_FRAMEBUFFER, drawnPlain ? resolveFramebuffer : drawFramebuffer);
+}
+
 void OffscreenSurface::SetConsumer(FrameConsumer newConsumer) {
     consumer = std::move(newConsumer);
     readPending = false;
@@ -73,19 +79,20 @@ void OffscreenSurface::SetConsumer(FrameConsumer newConsumer) {
 
 bool OffscreenSurface::Present() {
     if (!created) return false;
+    const bool plain = drawnPlain;
+    drawnPlain = false;
     // Unread frames are still finished, so that each frame costs its drawing.
     if (!consumer) {
         glFinish();
+        glBindFramebuffer(GL_FRAMEBUFFER, drawFramebuffer);
         return true;
     }
-    if (resolveFramebuffer) {
+    if (resolveFramebuffer && !plain) {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, drawFramebuffer);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFramebuffer);
         glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, resolveFramebuffer);
-    } else {
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, drawFramebuffer);
     }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, resolveFramebuffer ? resolveFramebuffer : drawFramebuffer);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, packBuffers[nextPackBuffer]);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
@@ -126,6 +133,7 @@ void OffscreenSurface::Release() {
     DeleteFramebuffers();
     consumer = nullptr;
     readPending = false;
+    drawnPlain = false;
     context.Release();
     created = false;
 }

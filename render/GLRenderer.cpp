@@ -120,6 +120,7 @@ bool GLRenderer::RenderFrame(IEffect* effect) {
         if (effect) effect->time += delta;
         return true;
     }
+    surface->BeginFrame(effect && postProcessor);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     if (effect) {
         glBindVertexArray(effect->vertexArray);

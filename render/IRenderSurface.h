@@ -12,6 +12,11 @@ public:
     // with the surface's framebuffer bound and the viewport covering it.
     // Logs its own error line; false on failure.
     virtual bool Create(platform::WindowHandle window, int samples) = 0;
+    // Called before each drawn frame. A composed frame is drawn entirely by a
+    // post-processor's full-screen pass from its own single-sampled targets,
+    // so multisampling its surface changes nothing in the picture: a surface
+    // may draw it without. A window surface cannot switch and ignores this.
+    virtual void BeginFrame(bool composed) { (void)composed; }
     // Hands on the frame just drawn (shows it, or reads it back); false when
     // nothing was presented.
     virtual bool Present() = 0;

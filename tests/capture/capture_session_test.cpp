@@ -110,6 +110,20 @@ TEST(CaptureSession, SameFramesTwiceGiveIdenticalPixels) {
     EXPECT_TRUE(first.sound == second.sound);
 }
 
+// The bloom composes every frame of the show from single-sampled targets, so
+// the frames come out the same with the window's multisampling or without.
+TEST(CaptureSession, ComposedFramesAreTheSameWithOrWithoutMultisampling) {
+    InShowFolder show;
+    RecordingSink multisampled, plain;
+    std::string error;
+    CaptureSettings settings = Small(35.0, 35.2);
+    ASSERT_TRUE(Capture(settings, &multisampled, &error)) << error;
+    settings.samples = 0;
+    ASSERT_TRUE(Capture(settings, &plain, &error)) << error;
+    ASSERT_EQ(multisampled.pictures.size(), 6u);
+    EXPECT_TRUE(multisampled.pictures == plain.pictures);
+}
+
 // In the tunnel the scenes' clocks carry the history of cuts and time jumps:
 // a capture that starts late shows what one that started earlier shows.
 TEST(CaptureSession, StartingLateShowsTheSameFrameAsStartingEarlier) {
