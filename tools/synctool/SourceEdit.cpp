@@ -274,11 +274,12 @@ bool SourceDocument::Apply(const std::vector<KeyEdit>& edits, std::string* error
 bool SourceDocument::ApplyOne(const KeyEdit& edit, std::string* error) {
     std::vector<Line> lines = SplitKeepingEnds(text);
     const std::string lineEnd = FileLineEnd(lines);
-    // What the tracks must be once the new text is parsed.
-    std::vector<SourceTrack> expected = tracks;
     const SourceTrack* track = Find(edit.track);
     const size_t trackIndex = track ? size_t(track - tracks.data()) : tracks.size();
     const int at = track ? KeyAt(*track, edit.row) : -1;
+    // The edited track's keys once the new text is parsed; every other track
+    // must read back as it is.
+    std::vector<TrackKey> expected = track ? track->keys : std::vector<TrackKey>();
 
     // Puts a line in before lines[index], ended like the line before it. Put
     // after a last line without an end, it becomes that last line.
@@ -307,10 +308,10 @@ bool SourceDocument::ApplyOne(const KeyEdit& edit, std::string* error) {
                     lines.push_back(Line{"", lineEnd});
                 lines.push_back(Line{"track " + edit.track, lineEnd});
                 lines.push_back(Line{NewKeyLine(FormatBeatTime(edit.row), value, type, nullptr, nullptr, nullptr), lineEnd});
-                expected.push_back({edit.track, 0, {{edit.row, edit.value, type}}, {}});
+                expected = {{edit.row, edit.value, type}};
                 break;
             }
-            std::vector<TrackKey>& keys = expected[trackIndex].keys;
+            std::vector<TrackKey>& keys = expected;
             if (at >= 0) {
                 const KeyText& written = track->texts[size_t(at)];
                 const TrackKey& old = track->keys[size_t(at)];
@@ -359,7 +360,7 @@ bool SourceDocument::ApplyOne(const KeyEdit& edit, std::string* error) {
             } else {
                 lines.erase(lines.begin() + (track->texts[size_t(at)].line - 1));
             }
-            expected[trackIndex].keys.erase(expected[trackIndex].keys.begin() + at);
+            expected.erase(expected.begin() + at);
             break;
         }
         case KeyEditKind::Move: {
@@ -379,7 +380,7 @@ bool SourceDocument::ApplyOne(const KeyEdit& edit, std::string* error) {
             const std::string time = RewriteTime(written.time.text, edit.to, Song());
             const std::string* replaced[kParts] = {&time, nullptr, nullptr, nullptr};
             const std::string body = RewriteKeyLine(lines[size_t(written.line - 1)].body, written, replaced, columns);
-            std::vector<TrackKey>& keys = expected[trackIndex].keys;
+            std::vector<TrackKey>& keys = expected;
             TrackKey moved = keys[size_t(at)];
             moved.row = edit.to;
             keys.erase(keys.begin() + at);
@@ -410,9 +411,11 @@ bool SourceDocument::ApplyOne(const KeyEdit& edit, std::string* error) {
         *error = "the source would not compile: " + (errors.empty() ? std::string("?") : errors.front());
         return false;
     }
-    bool same = parsed.size() == expected.size();
-    for (size_t i = 0; same && i < parsed.size(); ++i)
-        same = parsed[i].name == expected[i].name && SameKeys(parsed[i].keys, expected[i].keys);
+    bool same = parsed.size() == tracks.size() + (track ? 0 : 1);
+    for (size_t i = 0; same && i < parsed.size(); ++i) {
+        const std::string& name = i < tracks.size() ? tracks[i].name : edit.track;
+        same = parsed[i].name == name && SameKeys(parsed[i].keys, i == trackIndex ? expected : tracks[i].keys);
+    }
     if (!same) {
         *error = "the text written for this edit does not read back as the edit; nothing was changed";
         return false;
