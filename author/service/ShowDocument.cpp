@@ -159,7 +159,7 @@ void ShowDocument::FilesRead(const std::string& bytes, const SongForm* form, con
     std::lock_guard<std::mutex> hold(lock);
     const bool sourceChanged = bytes != diskText;
     const bool formChanged = form && !SameForm(*form, song);
-    if (!sourceChanged && !formChanged && (compileError.empty() || !form)) return;  // ours, or nothing new
+    if (form && !sourceChanged && !formChanged && compileError.empty()) return;  // ours, or nothing new
     const bool conflict = sourceChanged && unwritten;
     if (sourceChanged) diskText = bytes;
     // The text editor's save wins over changes of ours not yet written;

@@ -179,3 +179,34 @@ TEST(EditorSaves, AFailedWriteLeavesTheFileTellsThePagesAndIsRetriedOnTheNextEdi
     EXPECT_EQ(place.Read("show/show.sync"), "# saves\ntrack Fade\n  0       0.25\n  4       0.5   # bright\n");
     EXPECT_EQ(json::parse(service.Get("/api/show").body)["saved"], json({{"ok", true}}));
 }
+
+TEST(EditorSaves, ASongFormSaveMovesTheKeysWrittenAgainstItsNamesAndTheSectionsWithThem) {
+    ServiceHarness service("track Fade\n  start 0\n  hit   1\n");
+    ASSERT_TRUE(service.Started()) << service.error;
+    auto live = service.Live();
+    std::string form = kHarnessSong;
+    form.replace(form.find("cue 64 hit"), 10, "cue 68 hit");
+    form += "section 80 96 coda\n";
+    service.dir.Write("song.txt", form);
+    service.service.FilesChanged();
+    std::string message;
+    ASSERT_TRUE(live->Next([](const std::string& m) { return IsType(m, "document"); }, &message));
+    const json document = json::parse(message);
+    EXPECT_EQ(document["cause"], "reload");
+    EXPECT_EQ(document["rows"], 96 * 16);
+    EXPECT_EQ(document["sections"].size(), 6u);
+    EXPECT_EQ(document["tracks"][0]["keys"][1]["row"], 68 * 16);
+    ASSERT_TRUE(WaitUntil([&] { return service.show.Song().sections.size() == 4; }, 10)) << "the transport's form";
+    ASSERT_TRUE(WaitUntil([&] {
+        const std::vector<TrackKey> keys = service.show.Keys("Fade");
+        return keys.size() == 2 && keys[1].row == 68 * 16;
+    }, 10));
+    EXPECT_EQ(service.SourceFile(), "track Fade\n  start 0\n  hit   1\n") << "the source's text is unchanged";
+
+    // A form with an error is reported like a source with one.
+    service.dir.Write("song.txt", form + "cue nowhere\n");
+    service.service.FilesChanged();
+    ASSERT_TRUE(live->Next([](const std::string& m) { return IsType(m, "compile"); }, &message));
+    EXPECT_EQ(Field(message, "ok"), "false");
+    EXPECT_EQ(Field(message, "message").rfind(service.dir / "song.txt:7:", 0), 0u) << message;
+}

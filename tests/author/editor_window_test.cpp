@@ -9,7 +9,10 @@
 
 #include <X11/keysym.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "tests/support/http_client.h"
@@ -148,4 +151,31 @@ TEST_F(EditorWindow, FadeToOneAtTheCurrentRowIsBlackWithinTwoFramesAndUndoBrings
     ASSERT_TRUE(probe.TypeKey(window, XK_Escape));
     EXPECT_EQ(author->Wait(60), 0) << author->ErrorText();
     EXPECT_EQ(work.Read("show.sync"), kSource);
+}
+
+TEST(EditorOpen, OpenHandsTheAddressToTheDesktopsBrowser) {
+    XvfbServer server(640, 480);
+    ASSERT_TRUE(server.ok());
+    ScratchDir show, work;
+    for (const char* folder : {"Audio", "Textures", "sync"}) show.Link(folder, std::string(TESSEL_SHOW_DIR) + "/" + folder);
+    show.Write("Config.txt", kConfig);
+    work.Write("show.sync", kSource);
+    // A stand-in for xdg-open that notes the address it was given.
+    work.Write("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened.tmp\" && mv \"$(dirname \"$0\")/opened.tmp\" \"$(dirname \"$0\")/opened\"\n");
+    ASSERT_EQ(chmod((work / "bin/xdg-open").c_str(), 0755), 0);
+    work.Write("tmp/.keep", "");
+    const char* path = std::getenv("PATH");
+    RunningProgram author(TESSEL_AUTHOR,
+                          {"--sync", work / "show.sync", "--sections",
+                           std::string(TESSEL_SOURCE_DIR) + "/production/song_sections.txt", "--shaders",
+                           std::string(TESSEL_SOURCE_DIR) + "/data/Shaders", "--port", "0", "--open"},
+                          show.path(),
+                          {{"DISPLAY", server.name()},
+                           {"ALSOFT_DRIVERS", "null"},
+                           {"TMPDIR", work / "tmp"},
+                           {"PATH", work / "bin" + ":" + (path ? path : "/usr/bin:/bin")}});
+    const int at = author.WaitForLine([](const std::string& l) { return StartsWith(l, "editor: "); }, 0, 120);
+    ASSERT_GE(at, 0) << author.ErrorText();
+    ASSERT_TRUE(WaitUntil([&] { return !work.Read("bin/opened").empty(); }, 30));
+    EXPECT_EQ("editor: " + work.Read("bin/opened"), author.Lines()[size_t(at)]);
 }

@@ -19,7 +19,15 @@ void ShowDouble::RefreshTracks(const std::map<std::string, std::vector<TrackKey>
     for (const auto& [name, keys] : changed) tracks[name] = keys;
 }
 
-void ShowDouble::SetSong(const SongForm&) {}
+void ShowDouble::SetSong(const SongForm& form) {
+    std::lock_guard<std::mutex> hold(lock);
+    song = form;
+}
+
+SongForm ShowDouble::Song() {
+    std::lock_guard<std::mutex> hold(lock);
+    return song;
+}
 
 ShowPosition ShowDouble::Transport(const TransportRequest& request) {
     std::lock_guard<std::mutex> hold(lock);
@@ -114,8 +122,13 @@ HttpReply ServiceHarness::Post(const std::string& path, const std::string& body)
 }
 
 std::unique_ptr<WebSocketClient> ServiceHarness::Live(bool reading, int receiveBuffer) {
-    return std::make_unique<WebSocketClient>(Port(), std::vector<std::string>{"Cookie: tessel_session=" + Token()},
-                                             reading, receiveBuffer);
+    const size_t before = service.Hub().Clients();
+    auto client = std::make_unique<WebSocketClient>(
+        Port(), std::vector<std::string>{"Cookie: tessel_session=" + Token()}, reading, receiveBuffer);
+    // The handshake's answer comes before the service lists the client: wait
+    // for that, so that a change made next reaches it.
+    if (client->Handshake() == 101) WaitUntil([&] { return service.Hub().Clients() > before; }, 10);
+    return client;
 }
 
 bool ServiceHarness::WaitForFile(const std::string& bytes, double seconds) const {

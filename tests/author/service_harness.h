@@ -30,6 +30,8 @@ public:
     std::vector<TrackKey> Keys(const std::string& name);
     std::vector<std::string> Lines();
     ShowPosition Now();
+    // The song form the show was last given (empty before any).
+    SongForm Song();
     // One frame: the service's queue, the position moved on when playing.
     void Frame(EditorService& service);
 
@@ -37,6 +39,7 @@ private:
     std::mutex lock;
     std::map<std::string, std::vector<TrackKey>> tracks;
     std::vector<std::string> lines;
+    SongForm song;
     double row = 0;
     bool playing = true;
     std::optional<std::pair<double, double>> loop;
@@ -57,7 +60,7 @@ public:
 
     HttpReply Get(const std::string& path);
     HttpReply Post(const std::string& path, const std::string& body);
-    // A push client with the session cookie.
+    // A push client with the session cookie, once the service lists it.
     std::unique_ptr<WebSocketClient> Live(bool reading = true, int receiveBuffer = 0);
     // The source file's bytes now.
     std::string SourceFile() const { return dir.Read("show.sync"); }
