@@ -351,7 +351,7 @@ TEST(EditorService, APageThatFallsBehindIsDroppedWhileTheFramesAndOtherPagesGoOn
     // A big track, so that each change message is large.
     std::string source = "track Fade\n";
     for (int row = 0; row < 4000; ++row) source += "  " + FormatBeatTime(row) + " 0.123456\n";
-    ServiceHarness service(source, [](EditorConfig& c) { c.pushQueueLimit = 8; });
+    ServiceHarness service(source, [](EditorConfig& c) { c.pushQueueLimit = 64; });
     ASSERT_TRUE(service.Started()) << service.error;
     auto stalled = service.Live(false, 4096);
     auto healthy = service.Live();

@@ -63,27 +63,29 @@ bool WebSocketClient::SendFrame(int opcode, const std::string& payload) {
 
 void WebSocketClient::Read() {
     std::string data = pending;
+    size_t at = 0;  // where the next frame starts in data
     std::string message;
     for (;;) {
         // Whole frames in data first.
-        while (data.size() >= 2) {
-            const int opcode = data[0] & 0x0F;
-            const bool fin = (data[0] & 0x80) != 0;
-            uint64_t length = static_cast<unsigned char>(data[1]) & 0x7F;
-            size_t at = 2;
+        while (data.size() - at >= 2) {
+            const int opcode = data[at] & 0x0F;
+            const bool fin = (data[at] & 0x80) != 0;
+            uint64_t length = static_cast<unsigned char>(data[at + 1]) & 0x7F;
+            size_t header = 2;
             if (length == 126) {
-                if (data.size() < 4) break;
-                length = (uint64_t(static_cast<unsigned char>(data[2])) << 8) | static_cast<unsigned char>(data[3]);
-                at = 4;
+                if (data.size() - at < 4) break;
+                length = (uint64_t(static_cast<unsigned char>(data[at + 2])) << 8) |
+                         static_cast<unsigned char>(data[at + 3]);
+                header = 4;
             } else if (length == 127) {
-                if (data.size() < 10) break;
+                if (data.size() - at < 10) break;
                 length = 0;
-                for (int i = 0; i < 8; ++i) length = (length << 8) | static_cast<unsigned char>(data[2 + size_t(i)]);
-                at = 10;
+                for (size_t i = 0; i < 8; ++i) length = (length << 8) | static_cast<unsigned char>(data[at + 2 + i]);
+                header = 10;
             }
-            if (data.size() < at + length) break;
-            const std::string payload = data.substr(at, size_t(length));
-            data.erase(0, at + size_t(length));
+            if (data.size() - at < header + length) break;
+            const std::string payload = data.substr(at + header, size_t(length));
+            at += header + size_t(length);
             if (opcode == 0x9) {
                 SendFrame(0xA, payload);
             } else if (opcode == 0x8) {
@@ -102,6 +104,9 @@ void WebSocketClient::Read() {
                 }
             }
         }
+        // What was read goes once per read, not once per frame.
+        data.erase(0, at);
+        at = 0;
         char buffer[65536];
         const ssize_t n = recv(socketFd, buffer, sizeof buffer, 0);
         if (n <= 0) break;
