@@ -8,15 +8,12 @@
 // or taking quadratic time.
 #include "core/ConfigFile.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fcntl.h>
 #include <regex>
-#include <unistd.h>
+
+#include "platform/FileRead.h"
 
 namespace {
 
@@ -64,24 +61,12 @@ bool FindEntry(const std::string& text, size_t from, Span* entry, size_t* resume
 }  // namespace
 
 void ConfigFile::Load() {
-    // Non-blocking, so that a FIFO named Config.txt cannot hold start-up up;
-    // only a regular file is read, a directory or a device gives no entries.
-    int fd = open("Config.txt", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return;
-    struct stat info {};
+    // A FIFO named Config.txt cannot hold start-up; a folder or a device
+    // gives no entries, a larger file its first kMaxFileBytes.
+    platform::RegularFileReader file("Config.txt");
+    if (!file.Opened()) return;
     std::string text;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        text.resize(kMaxFileBytes);
-        size_t filled = 0;
-        while (filled < kMaxFileBytes) {
-            ssize_t got = read(fd, &text[filled], kMaxFileBytes - filled);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) break;
-            filled += static_cast<size_t>(got);
-        }
-        text.resize(filled);
-    }
-    close(fd);
+    file.Append(kMaxFileBytes, &text);
     ParseFileBytes(text);
 }
 

@@ -131,7 +131,7 @@ void Sleep(uint32_t milliseconds);
 // false when the time cannot be broken down or formatted.
 bool FormatAsctime(int64_t* secondsSinceEpoch, char16_t out[26]);
 
-// --- files (posix_file.cpp) -------------------------------------------------
+// --- files (posix_file.cpp; reading input files is FileRead.h) --------------
 
 struct FileRecord;
 using FileHandle = FileRecord*;

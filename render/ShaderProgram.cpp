@@ -3,42 +3,24 @@
 // the renderer. Sources reach the compiler byte for byte up to their first NUL.
 #include "render/ShaderProgram.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <new>
 #include <string>
 
 #include "core/Log.h"
+#include "platform/FileRead.h"
 #include "render/IRenderer.h"
 #include "render/gl.h"
 
 std::unique_ptr<char[]> ReadTextFile(const char* path, size_t* size) {
-    if (!path) return nullptr;
-    // Non-blocking, so that a FIFO cannot hold the caller; only a regular
-    // file of sensible size is a source (a folder opens, a device never ends).
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat info {};
-    std::unique_ptr<char[]> buffer;
-    size_t got = 0;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
-        uint64_t(info.st_size) <= kMaxShaderSourceBytes) {
-        const size_t length = static_cast<size_t>(info.st_size);
-        buffer.reset(new (std::nothrow) char[length + 1]);
-        while (buffer && got < length) {
-            const ssize_t n = read(fd, buffer.get() + got, length - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;  // a file that shrank keeps what was there
-            got += static_cast<size_t>(n);
-        }
-    }
-    close(fd);
+    // Only a regular file of sensible size is a source.
+    platform::RegularFileReader file(path);
+    if (!file.Regular() || file.Size() > kMaxShaderSourceBytes) return nullptr;
+    const size_t length = static_cast<size_t>(file.Size());
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[length + 1]);
     if (!buffer) return nullptr;
+    const size_t got = file.Read(buffer.get(), length);
     buffer[got] = '\0';
     if (size) *size = got;
     return buffer;

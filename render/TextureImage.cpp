@@ -5,18 +5,14 @@
 
 #include <stb_image.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/FileRead.h"
 #include "render/CubeCross.h"
 #include "render/JpegTables.h"
 
@@ -37,31 +33,6 @@ bool TextureSizeUsable(int height, int width, bool cubeMap, const TextureLimits&
 }
 
 namespace {
-
-// Reads a regular file of at most kMaxImageFileBytes whole; false otherwise
-// (a folder, a FIFO or a device is no image). Opened without blocking so
-// that a FIFO with no writer cannot hold the caller.
-bool ReadImageFile(const char* path, std::string* bytes) {
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat info;
-    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
-              uint64_t(info.st_size) <= kMaxImageFileBytes;
-    if (ok) {
-        bytes->resize(size_t(info.st_size));
-        size_t done = 0;
-        while (done < bytes->size()) {
-            const ssize_t got = read(fd, &(*bytes)[done], bytes->size() - done);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) break;
-            done += size_t(got);
-        }
-        // A file that shrank while being read is decoded as it now is.
-        bytes->resize(done);
-    }
-    close(fd);
-    return ok;
-}
 
 // Whether stb_image would hand the bytes to one of the decoders the player
 // keeps: PNG, JPEG, BMP and TGA. GIF, PSD, PIC, PNM and HDR are tried before
@@ -131,8 +102,9 @@ bool DecodeChecked(Info info, Decode decode, bool cubeMap, const TextureLimits& 
 }  // namespace
 
 bool LoadTextureImageFile(const char* path, bool cubeMap, const TextureLimits& limits, TextureImage* image) {
+    // A folder, a FIFO or a device is no image; an empty file decodes as none.
     std::string bytes;
-    return path && ReadImageFile(path, &bytes) &&
+    return platform::ReadRegularFile(path, kMaxImageFileBytes, &bytes) == platform::FileReadResult::Read &&
            LoadTextureImageMemory(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), cubeMap,
                                   limits, image);
 }

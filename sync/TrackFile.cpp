@@ -2,14 +2,11 @@
 // the host's byte order and alignment.
 #include "sync/TrackFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/FileRead.h"
 
 namespace {
 
@@ -105,39 +102,18 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
     return true;
 }
 
-namespace {
-
-// Appends up to `count` more bytes of the file to bytes (fewer at its end).
-void ReadUpTo(int fd, uint64_t count, std::string* bytes) {
-    size_t start = bytes->size();
-    bytes->resize(start + size_t(count));
-    size_t done = 0;
-    while (done < count) {
-        ssize_t got = read(fd, &(*bytes)[start + done], size_t(count) - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        done += size_t(got);
-    }
-    bytes->resize(start + done);
-}
-
-}  // namespace
-
 bool ReadTrackFileBytes(const std::string& path, std::string* bytes) {
     bytes->clear();
-    // Non-blocking, so that a FIFO with no writer cannot hold start-up.
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat info {};
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-        const uint64_t size = uint64_t(info.st_size);
-        ReadUpTo(fd, std::min<uint64_t>(size, kTrackHeaderBytes), bytes);
-        if (bytes->size() == size_t(kTrackHeaderBytes)) {
-            const int32_t count = ParseTrackBytes(*bytes).declaredCount;
-            const uint64_t wanted = kTrackHeaderBytes + uint64_t(count > 0 ? count : 0) * kTrackKeyBytes;
-            ReadUpTo(fd, std::min(size, wanted) - kTrackHeaderBytes, bytes);
-        }
+    platform::RegularFileReader file(path.c_str());
+    if (!file.Opened()) return false;
+    // The count first, then no more keys than it asks for and the file holds.
+    const uint64_t size = file.Size();
+    file.Append(std::min<uint64_t>(size, kTrackHeaderBytes), bytes);
+    if (bytes->size() == size_t(kTrackHeaderBytes)) {
+        const int32_t count = ParseTrackBytes(*bytes).declaredCount;
+        const uint64_t wanted = kTrackHeaderBytes + uint64_t(count > 0 ? count : 0) * kTrackKeyBytes;
+        // Room the bytes cannot have reads as the count alone: too few keys.
+        file.Append(std::min(size, wanted) - kTrackHeaderBytes, bytes);
     }
-    close(fd);
     return true;
 }

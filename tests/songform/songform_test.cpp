@@ -1,7 +1,9 @@
 // The song form parser: what it accepts, beats and rows, and the exact
 // message for every kind of broken line.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -161,6 +163,24 @@ TEST(SongForm, LoadsAFileAndNamesOneItCannotRead) {
     EXPECT_FALSE(LoadSongForm(dir / "missing.txt", form, errors));
     EXPECT_EQ(errors, Errors{dir / "missing.txt" + ": cannot read the sections file"});
     EXPECT_TRUE(form.sections.empty());
+}
+
+// A folder, a FIFO with no writer and a file over the limit are each named,
+// never read, waited for or thrown over.
+TEST(SongForm, NamesWhatIsNoSectionsFile) {
+    ScratchDir dir;
+    dir.Write("folder/inside", "x");
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    dir.Write("huge.txt", "section 0 16 a\n");
+    ASSERT_EQ(truncate((dir / "huge.txt").c_str(), off_t(kMaxSongFormBytes) + 1), 0);
+    SongForm form;
+    Errors errors;
+    EXPECT_FALSE(LoadSongForm(dir / "folder", form, errors));
+    EXPECT_FALSE(LoadSongForm(dir / "fifo", form, errors));
+    EXPECT_FALSE(LoadSongForm(dir / "huge.txt", form, errors));
+    EXPECT_EQ(errors, (Errors{dir / "folder" + ": the sections file is not a regular file",
+                              dir / "fifo" + ": the sections file is not a regular file",
+                              dir / "huge.txt" + ": the sections file is larger than 1 MiB"}));
 }
 
 // The production form as both tools see it.

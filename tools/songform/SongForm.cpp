@@ -9,11 +9,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <utility>
 
+#include "platform/FileRead.h"
 #include "tools/songform/TextLines.h"
 
 int32_t BeatToRow(double beat) { return int32_t(std::lround(beat * kSongRowsPerBeat)); }
@@ -199,12 +198,17 @@ bool ParseSongForm(const std::string& text, const std::string& fileName, SongFor
 }
 
 bool LoadSongForm(const std::string& path, SongForm& form, std::vector<std::string>& errors) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        form = SongForm();
-        errors.push_back(path + ": cannot read the sections file");
-        return false;
+    // Read the guarded way: a folder, a FIFO or a device in the file's place
+    // is named, never waited for or read.
+    std::string text;
+    const char* fault = nullptr;
+    switch (platform::ReadRegularFile(path.c_str(), kMaxSongFormBytes, &text)) {
+        case platform::FileReadResult::Read: return ParseSongForm(text, path, form, errors);
+        case platform::FileReadResult::NotRegular: fault = ": the sections file is not a regular file"; break;
+        case platform::FileReadResult::TooLarge: fault = ": the sections file is larger than 1 MiB"; break;
+        default: fault = ": cannot read the sections file"; break;
     }
-    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    return ParseSongForm(text, path, form, errors);
+    form = SongForm();
+    errors.push_back(path + fault);
+    return false;
 }

@@ -50,5 +50,9 @@ struct SongForm {
 bool ParseSongForm(const std::string& text, const std::string& fileName, SongForm& form,
                    std::vector<std::string>& errors);
 
-// Reads and parses a file; a file that cannot be read is one error line.
+// Largest sections file read.
+constexpr uint64_t kMaxSongFormBytes = uint64_t(1) << 20;
+
+// Reads and parses a file; a file that cannot be read (missing, no regular
+// file, larger than kMaxSongFormBytes) is one error line.
 bool LoadSongForm(const std::string& path, SongForm& form, std::vector<std::string>& errors);
