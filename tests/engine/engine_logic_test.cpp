@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "audio/IDemoAudioSystem.h"
 #include "core/Engine.h"
 #include "demo/IDemo.h"
 #include "tests/show/demo_doubles.h"
+#include "tests/support/fake_audio.h"
 
 namespace {
 
@@ -20,23 +20,16 @@ std::vector<uint32_t> gSleeps;
 uint32_t ScriptedTick() { return gNextTick < gTicks.size() ? gTicks[gNextTick++] : gTicks.back(); }
 void RecordSleep(uint32_t ms) { gSleeps.push_back(ms); }
 
-class FakeAudio final : public IDemoAudioSystem {
+// The music player with the calls the engine's order is judged by journaled.
+class JournalAudio final : public FakeAudio {
 public:
-    bool playing = true;
-    bool Init() override { return true; }
     void Shutdown() override { gJournal.push_back("audio shutdown"); }
     void SetListenerPosition(float, float, float) override { gJournal.push_back("listener"); }
-    bool LoadSong(const char*, float) override { return true; }
-    void Play() override {}
-    void Pause() override {}
     void Stop() override { gJournal.push_back("audio stop"); }
     bool IsPlaying() override {
         gJournal.push_back("is playing");
-        return playing;
+        return FakeAudio::IsPlaying();
     }
-    void SetVolume(float) override {}
-    float GetPosition() override { return 0; }
-    void SetPosition(float) override {}
 };
 
 class FakeDemo final : public IDemo {
@@ -110,7 +103,7 @@ protected:
     }
 
     Engine engine;
-    FakeAudio audio;
+    JournalAudio audio;
     FakeDemo demo;
 };
 
@@ -204,7 +197,7 @@ TEST_F(EngineFrame, SizeAndMoveBeforeTheWindowExistsChangeNothing) {
 TEST(EngineShutdown, AfterALogThatNeverOpenedWritesNothingAndStopsTheMusic) {
     gJournal.clear();
     Engine engine;
-    FakeAudio* audio = new FakeAudio;  // the engine deletes what it owns
+    JournalAudio* audio = new JournalAudio;  // the engine deletes what it owns
     engine.audio = audio;
     engine.Shutdown();
     EXPECT_EQ(gJournal, (std::vector<std::string>{"audio stop", "audio shutdown"}));

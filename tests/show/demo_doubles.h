@@ -1,7 +1,8 @@
 // Stand-ins for the demo's surroundings in timeline tests: a renderer that
 // records what each frame was given and advances the effect clock like the
-// real one, a logger that keeps its lines, and effects and post-processors
-// that record their calls. The music clock is tests/support/fake_audio.h.
+// real one, and effects and post-processors that record their calls. The
+// music clock is tests/support/fake_audio.h, the logger
+// tests/support/recording_logger.h.
 #pragma once
 
 #include <memory>
@@ -9,7 +10,6 @@
 #include <vector>
 
 #include "audio/IDemoAudioSystem.h"
-#include "core/ILogger.h"
 #include "demo/IEffect.h"
 #include "demo/IPostProcessor.h"
 #include "render/IRenderer.h"
@@ -58,20 +58,6 @@ public:
     glm::mat4 projection{1.0f};
     std::vector<float> barSteps;
     std::vector<FrameRecord> frames;
-};
-
-class RecordingLogger final : public ILogger {
-public:
-    bool Open() override { return true; }
-    void Close() override {}
-    void WritePair(const char* first, const char* second) override { lines.push_back(std::string(first) + second); }
-    void WriteLine(const char* text) override { lines.push_back(text); }
-    void WriteTimestamp() override { lines.push_back("<timestamp>"); }
-    void WriteDebug(const char* text) override { lines.push_back(text); }
-    void WriteError(const char* text) override { lines.push_back(std::string("ERROR: ") + text); }
-    void WriteWide(const char16_t*) override {}
-
-    std::vector<std::string> lines;
 };
 
 // An effect or post-processor that records Init, Render and Shutdown and

@@ -3,39 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <unistd.h>
 
 #include "demo/TestDemo.h"
 #include "tests/show/demo_doubles.h"
 #include "tests/support/fake_audio.h"
+#include "tests/support/recording_logger.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/track_files.h"
 
 namespace {
-
-struct Key {
-    int32_t row;
-    float value;
-    int8_t type;
-};
-
-// The bytes of a track file: key count, then row, value and type per key.
-std::string TrackBytes(const std::vector<Key>& keys) {
-    std::string bytes;
-    auto put = [&](const void* data, size_t size) { bytes.append(static_cast<const char*>(data), size); };
-    int32_t count = static_cast<int32_t>(keys.size());
-    put(&count, 4);
-    for (const Key& key : keys) {
-        put(&key.row, 4);
-        put(&key.value, 4);
-        put(&key.type, 1);
-    }
-    return bytes;
-}
-
-constexpr int8_t kStep = 0;
-constexpr int8_t kLinear = 1;
 
 class DemoTimeline : public ::testing::Test {
 protected:
@@ -59,11 +37,9 @@ protected:
         ASSERT_EQ(chdir(savedDir.c_str()), 0);
     }
 
-    void Track(const std::string& name, const std::vector<Key>& keys) {
-        dir.Write("sync/_" + name + ".track", TrackBytes(keys));
-    }
+    void Track(const std::string& name, const std::vector<TrackKey>& keys) { WriteTrackKeys(dir, name, keys); }
     // A track holding one value from the start.
-    void Hold(const std::string& name, float value) { Track(name, {{0, value, kStep}}); }
+    void Hold(const std::string& name, float value) { Track(name, {{0, value, Step}}); }
 
     // The production's line-up with stand-ins: two effects, then the bloom,
     // plus any extra post-processors.
@@ -100,7 +76,7 @@ protected:
     std::string savedDir;
     FakeAudio clock;
     FakeRenderer renderer{&clock};
-    RecordingLogger logger;
+    testsupport::RecordingLogger logger;
     SyncSystem sync;
     CallLog calls;
     int deleted = 0;
@@ -139,8 +115,8 @@ TEST_F(DemoTimeline, InitStartsEffectsThenBloomAndCarriesTheBarTo100) {
 TEST_F(DemoTimeline, EffectIndexFloorsAndIsLimitedToTheList) {
     // One beat (16 rows) per value.
     const std::vector<float> values = {0.0f, 0.999f, 1.0f, 1.999f, 7.0f, -0.5f, -3.0f, 1e30f, -1e30f};
-    std::vector<Key> keys;
-    for (size_t i = 0; i < values.size(); ++i) keys.push_back({static_cast<int32_t>(16 * i), values[i], kStep});
+    std::vector<TrackKey> keys;
+    for (size_t i = 0; i < values.size(); ++i) keys.push_back({static_cast<int32_t>(16 * i), values[i], Step});
     Track("Effect Index", keys);
     ASSERT_TRUE(Start());
 
@@ -150,8 +126,8 @@ TEST_F(DemoTimeline, EffectIndexFloorsAndIsLimitedToTheList) {
 }
 
 TEST_F(DemoTimeline, NanEffectIndexSelectsTheFirstEffect) {
-    Track("Effect Index", {{0, 1.0f, kStep}, {16, std::numeric_limits<float>::quiet_NaN(), kStep}});
-    Track("PostProcessor Index", {{0, std::numeric_limits<float>::quiet_NaN(), kStep}});
+    Track("Effect Index", {{0, 1.0f, Step}, {16, std::numeric_limits<float>::quiet_NaN(), Step}});
+    Track("PostProcessor Index", {{0, std::numeric_limits<float>::quiet_NaN(), Step}});
     ASSERT_TRUE(Start());
     EXPECT_EQ(FrameAt(0).effect, snake);
     const FrameRecord& frame = FrameAt(1);
@@ -161,8 +137,8 @@ TEST_F(DemoTimeline, NanEffectIndexSelectsTheFirstEffect) {
 
 TEST_F(DemoTimeline, PostProcessorIndexIsOneBasedAndLimitedToTheList) {
     const std::vector<float> values = {0.0f, -3.0f, 1.0f, 1.5f, 9.0f, 0.999f};
-    std::vector<Key> keys;
-    for (size_t i = 0; i < values.size(); ++i) keys.push_back({static_cast<int32_t>(16 * i), values[i], kStep});
+    std::vector<TrackKey> keys;
+    for (size_t i = 0; i < values.size(); ++i) keys.push_back({static_cast<int32_t>(16 * i), values[i], Step});
     Track("PostProcessor Index", keys);
     ASSERT_TRUE(Start());
 
@@ -174,7 +150,7 @@ TEST_F(DemoTimeline, PostProcessorIndexIsOneBasedAndLimitedToTheList) {
 }
 
 TEST_F(DemoTimeline, PostProcessorIndexAboveTheCountSelectsTheLastOne) {
-    Track("PostProcessor Index", {{0, 2.0f, kStep}, {16, 9.0f, kStep}, {32, 1.0f, kStep}});
+    Track("PostProcessor Index", {{0, 2.0f, Step}, {16, 9.0f, Step}, {32, 1.0f, Step}});
     ASSERT_TRUE(Start(false, 1));
     EXPECT_EQ(FrameAt(0).postProcessor, extra);
     EXPECT_EQ(FrameAt(1).postProcessor, extra);
@@ -194,7 +170,7 @@ TEST_F(DemoTimeline, EffectTimeHeldAtZeroNeverWritesTheClock) {
 
 TEST_F(DemoTimeline, EffectTimeStepKeysJumpOnceThenLetTheClockRun) {
     // 0 until beat 1, 32 from beat 1, -1 from beat 4.
-    Track("Effect Time", {{0, 0.0f, kStep}, {16, 32.0f, kStep}, {64, -1.0f, kStep}});
+    Track("Effect Time", {{0, 0.0f, Step}, {16, 32.0f, Step}, {64, -1.0f, Step}});
     ASSERT_TRUE(Start());
     EXPECT_FLOAT_EQ(FrameAt(0.5f).timeOnEntry, 0.0f);
     EXPECT_FLOAT_EQ(FrameAt(1).timeOnEntry, 32.0f);  // the jump
@@ -210,8 +186,8 @@ TEST_F(DemoTimeline, EffectTimeStepKeysJumpOnceThenLetTheClockRun) {
 // written: the clock runs on with the music and takes the next real value.
 TEST_F(DemoTimeline, NonFiniteEffectTimeIsNotWritten) {
     const float inf = std::numeric_limits<float>::infinity();
-    Track("Effect Time", {{0, 0.0f, kStep}, {16, inf, kStep}, {32, -inf, kStep},
-                          {48, std::numeric_limits<float>::quiet_NaN(), kStep}, {64, 8.0f, kStep}});
+    Track("Effect Time", {{0, 0.0f, Step}, {16, inf, Step}, {32, -inf, Step},
+                          {48, std::numeric_limits<float>::quiet_NaN(), Step}, {64, 8.0f, Step}});
     ASSERT_TRUE(Start());
     EXPECT_FLOAT_EQ(FrameAt(0.5f).timeOnEntry, 0.0f);
     EXPECT_FLOAT_EQ(FrameAt(1).timeOnEntry, 0.5f);
@@ -223,7 +199,7 @@ TEST_F(DemoTimeline, NonFiniteEffectTimeIsNotWritten) {
 }
 
 TEST_F(DemoTimeline, CutKeepingTheSameEffectTimeLeavesTheNewEffectsClock) {
-    Track("Effect Index", {{0, 0.0f, kStep}, {32, 1.0f, kStep}});
+    Track("Effect Index", {{0, 0.0f, Step}, {32, 1.0f, Step}});
     Hold("Effect Time", 5.0f);
     ASSERT_TRUE(Start());
     const FrameRecord& first = FrameAt(0);
@@ -241,7 +217,7 @@ TEST_F(DemoTimeline, CameraFollowsItsSevenTracks) {
     Hold("Camera Pitch", 20.0f);
     Hold("Camera Yaw", -35.0f);
     Hold("Camera Roll", 5.0f);
-    Track("Camera X Offset", {{0, 0.0f, kLinear}, {32, 10.0f, kStep}});
+    Track("Camera X Offset", {{0, 0.0f, Linear}, {32, 10.0f, Step}});
     Hold("Camera Y Offset", 30.0f);
     Hold("Camera Z Offset", -7.5f);
     ASSERT_TRUE(Start());

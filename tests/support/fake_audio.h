@@ -1,10 +1,11 @@
 // A music clock for tests: reports the position the test sets and counts how
-// often it was asked. Loading, playing and volume do nothing.
+// often it was asked, and plays for as long as the test says. Loading,
+// playing and volume do nothing. Tests that journal calls override them.
 #pragma once
 
 #include "audio/IDemoAudioSystem.h"
 
-class FakeAudio final : public IDemoAudioSystem {
+class FakeAudio : public IDemoAudioSystem {
 public:
     bool Init() override { return true; }
     void Shutdown() override {}
@@ -13,7 +14,7 @@ public:
     void Play() override {}
     void Pause() override {}
     void Stop() override {}
-    bool IsPlaying() override { return true; }
+    bool IsPlaying() override { return playing; }
     void SetVolume(float) override {}
     float GetPosition() override {
         ++queries;
@@ -23,4 +24,5 @@ public:
 
     float position = 0;
     int queries = 0;
+    bool playing = true;
 };

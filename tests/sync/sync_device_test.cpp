@@ -6,28 +6,16 @@
 
 #include <cerrno>
 
-#include <cstring>
-
 #include "sync/SyncSystem.h"
 #include "sync/TrackFile.h"
 #include "tests/audio/support/capture_logger.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/track_files.h"
 
 namespace {
 
-std::string I32(int32_t v) {
-    std::string out;
-    for (int i = 0; i < 4; ++i) out.push_back(char((uint32_t(v) >> (8 * i)) & 0xFF));
-    return out;
-}
-
-std::string F32(float f) {
-    int32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return I32(bits);
-}
-
-std::string Key(int32_t row, float value, int8_t type) { return I32(row) + F32(value) + std::string(1, char(type)); }
+using trackbytes::I32;
+using trackbytes::Key;
 
 // Runs each test inside its own scratch folder, so "./sync/" is private.
 class SyncFiles : public ::testing::Test {
@@ -45,7 +33,7 @@ protected:
         DestroySyncDevice(sync.device);
         EXPECT_EQ(chdir(previous.c_str()), 0);
     }
-    void WriteTrack(const std::string& name, const std::string& bytes) { dir.Write("sync/_" + name + ".track", bytes); }
+    void WriteTrack(const std::string& name, const std::string& bytes) { WriteTrackBytes(dir, name, bytes); }
     SyncTrack* Track(const char* name) {
         TrackHandle* handle = sync.GetTrack(name);
         SyncTrack* track = handle ? handle->track : nullptr;

@@ -4,11 +4,11 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 #include "sync/TrackFile.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/track_files.h"
 #include "tools/synctool/TrackPlot.h"
 
 namespace fs = std::filesystem;
@@ -37,17 +37,8 @@ ToolRun Synctool(const ScratchDir& dir, const std::string& arguments) {
     return run;
 }
 
-std::string I32(int32_t v) {
-    std::string out;
-    for (int i = 0; i < 4; ++i) out.push_back(char((uint32_t(v) >> (8 * i)) & 0xFF));
-    return out;
-}
-
-std::string Key(int32_t row, float value, int8_t type) {
-    int32_t bits;
-    std::memcpy(&bits, &value, 4);
-    return I32(row) + I32(bits) + std::string(1, char(type));
-}
+using trackbytes::I32;
+using trackbytes::Key;
 
 const char* kSections =
     "# song form\n"
