@@ -173,7 +173,7 @@ double BloomOwnMs(Bloom& bloom, scenetest::Stage& stage) {
 }
 
 // Tracks with several keys each, so every read does a real search.
-void WriteShowTracks(const scenetest::ShowFolder& show) {
+void WriteShowTracks(const ShowFolder& show) {
     auto ramp = [](float from, float to) {
         std::vector<TrackKey> keys;
         for (int i = 0; i < 64; ++i) {
@@ -204,7 +204,7 @@ void WriteShowTracks(const scenetest::ShowFolder& show) {
 
 // Child: the table rows of one size; prints them and, with `own`, the effects' own CPU rows.
 int RunChild(int width, int height, int pairs, bool own) {
-    scenetest::ShowFolder show;
+    ShowFolder show;
     show.SpriteTexture();
     show.CubeMapTexture(60, 110, 200);
     WriteShowTracks(show);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "capture/CaptureSession.h"
-#include "tests/core/cwd_guard.h"
+#include "tests/support/show_folder.h"
 
 namespace {
 
@@ -43,16 +43,6 @@ public:
     bool aborted = false;
 };
 
-// A scratch show folder: the built show's data, so the run's CaptureLog.txt
-// stays out of the build tree.
-class InShowFolder : public InScratchDir {
-public:
-    InShowFolder() {
-        for (const char* folder : {"Shaders", "Textures", "Audio", "sync"})
-            scratch().Link(folder, std::string(TESSEL_SHOW_DIR) + "/" + folder);
-    }
-};
-
 CaptureSettings Small(double from, double to) {
     CaptureSettings settings;
     settings.width = 160;
@@ -79,7 +69,7 @@ double FarApart(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
 }
 
 TEST(CaptureSession, FramesAndTheirSoundComeInLockstep) {
-    InShowFolder show;
+    ShowFolder show(ShowFolder::kBuiltShow);  // keeps CaptureLog.txt out of the build tree
     RecordingSink sink;
     std::string error;
     ASSERT_TRUE(Capture(Small(10.0, 10.5), &sink, &error)) << error;
@@ -100,7 +90,7 @@ TEST(CaptureSession, FramesAndTheirSoundComeInLockstep) {
 }
 
 TEST(CaptureSession, SameFramesTwiceGiveIdenticalPixels) {
-    InShowFolder show;
+    ShowFolder show(ShowFolder::kBuiltShow);
     RecordingSink first, second;
     std::string error;
     ASSERT_TRUE(Capture(Small(35.0, 35.2), &first, &error)) << error;
@@ -113,7 +103,7 @@ TEST(CaptureSession, SameFramesTwiceGiveIdenticalPixels) {
 // The bloom composes every frame of the show from single-sampled targets, so
 // the frames come out the same with the window's multisampling or without.
 TEST(CaptureSession, ComposedFramesAreTheSameWithOrWithoutMultisampling) {
-    InShowFolder show;
+    ShowFolder show(ShowFolder::kBuiltShow);
     RecordingSink multisampled, plain;
     std::string error;
     CaptureSettings settings = Small(35.0, 35.2);
@@ -127,7 +117,7 @@ TEST(CaptureSession, ComposedFramesAreTheSameWithOrWithoutMultisampling) {
 // In the tunnel the scenes' clocks carry the history of cuts and time jumps:
 // a capture that starts late shows what one that started earlier shows.
 TEST(CaptureSession, StartingLateShowsTheSameFrameAsStartingEarlier) {
-    InShowFolder show;
+    ShowFolder show(ShowFolder::kBuiltShow);
     RecordingSink early, late;
     std::string error;
     ASSERT_TRUE(Capture(Small(68.0, 70.1), &early, &error)) << error;
@@ -142,7 +132,7 @@ TEST(CaptureSession, StartingLateShowsTheSameFrameAsStartingEarlier) {
 }
 
 TEST(CaptureSession, AStopOrARefusingSinkAbortsTheOutput) {
-    InShowFolder show;
+    ShowFolder show(ShowFolder::kBuiltShow);
     std::string error;
     RecordingSink stopped;
     volatile std::sig_atomic_t stop = 1;
@@ -167,7 +157,7 @@ TEST(CaptureSession, RefusedSizesMissingFoldersAndEmptySpansAreNamed) {
         EXPECT_FALSE(session.Start(Small(0, 1), &error));
         EXPECT_NE(error.find("no show folder here"), std::string::npos) << error;
     }
-    InShowFolder show;
+    ShowFolder show(ShowFolder::kBuiltShow);
     {
         CaptureSettings settings = Small(0, 1);
         settings.samples = 64;

@@ -14,19 +14,11 @@
 #include "tests/support/player_run.h"
 #include "tests/support/program_run.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/show_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// A scratch show folder: the built show's data and nothing else.
-class ShowFolder : public ScratchDir {
-public:
-    ShowFolder() {
-        for (const char* folder : {"Shaders", "Textures", "Audio", "sync"})
-            Link(folder, std::string(TESSEL_SHOW_DIR) + "/" + folder);
-    }
-};
 
 ProgramResult Capture(const ScratchDir& dir, const std::vector<std::string>& args,
                       const WhileRunning& whileRunning = nullptr) {
@@ -34,7 +26,7 @@ ProgramResult Capture(const ScratchDir& dir, const std::vector<std::string>& arg
 }
 
 TEST(CaptureTool, ClipWithoutADisplayHoldsEveryFrameAndTheSong) {
-    ShowFolder dir;
+    ShowFolder dir(ShowFolder::kBuiltShow);
     const ProgramResult run =
         Capture(dir, {"--from", "0", "--to", "3", "--fps", "30", "--width", "320", "--height", "180", "--out",
                       "clip.mp4"});
@@ -77,7 +69,7 @@ TEST(CaptureTool, ClipWithoutADisplayHoldsEveryFrameAndTheSong) {
 }
 
 TEST(CaptureTool, SameCommandTwiceGivesIdenticalFrames) {
-    ShowFolder dir;
+    ShowFolder dir(ShowFolder::kBuiltShow);
     const std::vector<std::string> args = {"--from", "80b", "--to", "81b", "--fps", "30", "--width", "320",
                                            "--height", "180"};
     std::vector<std::string> first = args, second = args;
@@ -93,7 +85,7 @@ TEST(CaptureTool, SameCommandTwiceGivesIdenticalFrames) {
 }
 
 TEST(CaptureTool, BadOptionsOutputsAndFoldersFailClearly) {
-    ShowFolder dir;
+    ShowFolder dir(ShowFolder::kBuiltShow);
     const struct {
         std::vector<std::string> args;
         const char* message;
@@ -129,7 +121,7 @@ TEST(CaptureTool, BadOptionsOutputsAndFoldersFailClearly) {
 }
 
 TEST(CaptureTool, AnInterruptedCaptureLeavesNoFileThatLooksFinished) {
-    ShowFolder dir;
+    ShowFolder dir(ShowFolder::kBuiltShow);
     const ProgramResult run = Capture(
         dir, {"--width", "320", "--height", "180", "--fps", "30", "--out", "show.mp4"},
         [](pid_t capture, const std::string& errPath) {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/ConfigFile.h"
-#include "tests/core/cwd_guard.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ ConfigFile Parsed(const std::string& text) {
 
 ConfigFile Loaded(const std::string& bytes) {
     InScratchDir here;
-    here.scratch().Write("Config.txt", bytes);
+    here.Write("Config.txt", bytes);
     ConfigFile config;
     config.Load();
     return config;

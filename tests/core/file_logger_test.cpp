@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/FileLogger.h"
-#include "tests/core/cwd_guard.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -98,7 +98,7 @@ TEST(FileLogger, LongAndNonAsciiTextsAreWrittenWhole) {
 
 TEST(FileLogger, ASecondStartRecreatesTheFile) {
     InScratchDir here;
-    here.scratch().Write("LogFile.txt", std::string(1000, 'z'));
+    here.Write("LogFile.txt", std::string(1000, 'z'));
     FileLogger logger(kLineEnd, kDebug, kError);
     ASSERT_TRUE(logger.Open());
     logger.WriteLine("new");

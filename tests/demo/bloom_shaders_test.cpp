@@ -17,7 +17,6 @@
 
 using scenetest::Image;
 using scenetest::Rgba;
-using scenetest::ShowFolder;
 using scenetest::Stage;
 
 namespace {
@@ -51,10 +50,10 @@ bool InitReferenceBloom(const ShowFolder& show, Bloom* bloom) {
     folder.Link("Shaders/RenderFBO.vert", source + "/data/Shaders/RenderFBO.vert");
     for (const char* name : kBloomShaders)
         folder.Link(std::string("Shaders/") + name, source + "/tests/demo/bloom_reference/" + name);
-    folder.Link("sync", show.dir() / "sync");
+    folder.Link("sync", show / "sync");
     if (chdir(folder.path().c_str()) != 0) return false;
     const bool started = bloom->Init();
-    return chdir(show.dir().path().c_str()) == 0 && started;
+    return chdir(show.path().c_str()) == 0 && started;
 }
 
 // One frame of the rain through `bloom`, read back. Beat 40 comes before the

@@ -1,33 +1,14 @@
 // The scene test stage; see scene_harness.h.
 #include "tests/demo/scene_harness.h"
 
-#include <stb_image_write.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <dirent.h>
 
 #include "demo/IEffect.h"
 #include "render/gl.h"
-#include "sync/TrackFile.h"
 
 namespace scenetest {
-namespace {
-
-void AppendToString(void* context, void* data, int size) {
-    static_cast<std::string*>(context)->append(static_cast<const char*>(data), size);
-}
-
-std::string EncodePng(int width, int height, const std::vector<unsigned char>& rgba) {
-    std::string bytes;
-    stbi_write_png_to_func(AppendToString, &bytes, width, height, 4, rgba.data(), width * 4);
-    return bytes;
-}
-
-}  // namespace
 
 Rgba Image::At(int x, int y) const {
     Rgba p;
@@ -67,66 +48,6 @@ int Image::CountDifferent(const Image& other, int tolerance) const {
                 break;
             }
     return count;
-}
-
-ShowFolder::ShowFolder(const std::vector<std::string>& leaveOut) {
-    char cwd[PATH_MAX];
-    if (getcwd(cwd, sizeof cwd)) previous = cwd;
-    const std::string source = std::string(TESSEL_SOURCE_DIR) + "/data/Shaders/";
-    if (DIR* folder = opendir(source.c_str())) {
-        while (dirent* entry = readdir(folder)) {
-            std::string name = entry->d_name;
-            if (name == "." || name == "..") continue;
-            if (std::find(leaveOut.begin(), leaveOut.end(), name) != leaveOut.end()) continue;
-            scratch.Link("Shaders/" + name, source + name);
-        }
-        closedir(folder);
-    }
-    scratch.Write("sync/.keep", "");
-    if (chdir(scratch.path().c_str()) != 0) previous.clear();
-}
-
-ShowFolder::~ShowFolder() {
-    if (!previous.empty() && chdir(previous.c_str()) != 0) {
-    }
-}
-
-void ShowFolder::Track(const std::string& name, float value) const {
-    TrackKey key;
-    key.row = 0;
-    key.value = value;
-    key.type = Step;
-    Track(name, std::vector<TrackKey>{key});
-}
-
-void ShowFolder::Track(const std::string& name, const std::vector<TrackKey>& keys) const {
-    scratch.Write("sync/" + TrackFileName(name), EncodeTrackBytes(keys));
-}
-
-void ShowFolder::SpriteTexture() const {
-    const int size = 64;
-    std::vector<unsigned char> rgba(size * size * 4);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            float dx = (x + 0.5f) / size * 2 - 1, dy = (y + 0.5f) / size * 2 - 1;
-            float falloff = std::max(0.0f, 1.0f - std::sqrt(dx * dx + dy * dy));
-            unsigned char* p = &rgba[(y * size + x) * 4];
-            p[0] = p[1] = p[2] = 255;
-            p[3] = static_cast<unsigned char>(255 * falloff);
-        }
-    scratch.Write("Textures/Floater2.png", EncodePng(size, size, rgba));
-}
-
-void ShowFolder::CubeMapTexture(unsigned char r, unsigned char g, unsigned char b) const {
-    const int face = 16;
-    std::vector<unsigned char> rgba(3 * face * 4 * face * 4);
-    for (size_t i = 0; i < rgba.size(); i += 4) {
-        rgba[i] = r;
-        rgba[i + 1] = g;
-        rgba[i + 2] = b;
-        rgba[i + 3] = 255;
-    }
-    scratch.Write("Textures/CubeMapTest.jpg", EncodePng(3 * face, 4 * face, rgba));
 }
 
 Stage::~Stage() {

@@ -1,7 +1,8 @@
 // Set-up for drawing the scenes for real: the shared GL window (private
-// Xvfb, GLEW, the real GLRenderer); a scratch show folder with
-// the shaders, test textures and track files; the real sync system reading
-// those files at a music position the test sets. Frames go through
+// Xvfb, GLEW, the real GLRenderer); a scratch show folder
+// (tests/support/show_folder.h) with the shaders, test textures and track
+// files; the real sync system reading those files at a music position the
+// test sets. Frames go through
 // GLRenderer::RenderFrame and are read back from the window.
 #pragma once
 
@@ -14,7 +15,7 @@
 #include "sync/SyncSystem.h"
 #include "tests/support/fake_audio.h"
 #include "tests/support/gl_window.h"
-#include "tests/support/scratch_dir.h"
+#include "tests/support/show_folder.h"
 
 namespace scenetest {
 
@@ -34,26 +35,6 @@ struct Image {
     int MaxDifference(const Image& other) const;
     // Pixels where some channel (alpha aside) differs by more than tolerance.
     int CountDifferent(const Image& other, int tolerance) const;
-};
-
-// A scratch show folder that is the working directory while it lives.
-class ShowFolder {
-public:
-    // Links every shader of the source tree except the names in `leaveOut`.
-    explicit ShowFolder(const std::vector<std::string>& leaveOut = {});
-    ~ShowFolder();
-    // A track file ./sync/_<name>.track holding one step key at row 0.
-    void Track(const std::string& name, float value) const;
-    void Track(const std::string& name, const std::vector<TrackKey>& keys) const;
-    // ./Textures/Floater2.png: white with alpha falling to 0 at the edge.
-    void SpriteTexture() const;
-    // ./Textures/CubeMapTest.jpg: a 3 x 4 cross of one colour (PNG bytes).
-    void CubeMapTexture(unsigned char r, unsigned char g, unsigned char b) const;
-    const ScratchDir& dir() const { return scratch; }
-
-private:
-    ScratchDir scratch;
-    std::string previous;
 };
 
 // The shared GL window with the renderer, plus the sync system reading the

@@ -15,7 +15,6 @@
 
 using scenetest::Image;
 using scenetest::Rgba;
-using scenetest::ShowFolder;
 using scenetest::Stage;
 
 namespace {

@@ -1,9 +1,6 @@
 // Test harness for the GL tests; see gl_harness.h.
 #include "tests/render/gl_harness.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstdlib>
 
 #include <stb_image.h>
@@ -11,22 +8,6 @@
 #include "render/gl.h"
 
 namespace gltest {
-
-ShowFolder::ShowFolder(bool withShaders) {
-    char cwd[PATH_MAX];
-    if (getcwd(cwd, sizeof cwd)) previous = cwd;
-    if (withShaders) {
-        const std::string source = std::string(TESSEL_SOURCE_DIR) + "/data/Shaders/";
-        scratch.Link("Shaders/LoadingBar.vert", source + "LoadingBar.vert");
-        scratch.Link("Shaders/LoadingBar.frag", source + "LoadingBar.frag");
-    }
-    if (chdir(scratch.path().c_str()) != 0) previous.clear();
-}
-
-ShowFolder::~ShowFolder() {
-    if (!previous.empty() && chdir(previous.c_str()) != 0) {
-    }
-}
 
 Screen Grab() {
     Screen screen;

@@ -1,6 +1,5 @@
 // Renderer test helpers on top of the shared GL set-up: a fixture with the
-// renderer on a small window, a scratch show folder with the loading bar
-// shaders, and grabs of what the X server shows.
+// renderer on a small window, and grabs of what the X server shows.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,19 +32,6 @@ protected:
     GLRenderer& renderer = gl.renderer;
     ScratchDir dir;
 };
-// Runs in a scratch folder holding the show's loading bar shaders under
-// ./Shaders (or no Shaders folder at all), and returns to where it was after.
-class ShowFolder {
-public:
-    explicit ShowFolder(bool withShaders = true);
-    ~ShowFolder();
-    const ScratchDir& dir() const { return scratch; }
-
-private:
-    ScratchDir scratch;
-    std::string previous;
-};
-
 // What the X server shows on its screen, taken with ImageMagick's import:
 // the test sees the window's content after a buffer swap, as a viewer would.
 struct Screen {

@@ -13,6 +13,7 @@
 #include "sync/SyncSystem.h"
 #include "tests/render/gl_harness.h"
 #include "tests/support/fake_audio.h"
+#include "tests/support/show_folder.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ const long kWhite = 0xFFFFFF, kBlack = 0x000000, kGrey = 0x404040, kRed = 0xFF00
 }  // namespace
 
 TEST_F(LoadingBarTest, BarShowsTheProgressOnWhite) {
-    gltest::ShowFolder folder;
+    ShowFolder folder;
     ASSERT_TRUE(gl.Start(1280, 720));
     renderer.InitLoadingBar();
     EXPECT_TRUE(std::none_of(logger.lines.begin(), logger.lines.end(),
@@ -73,7 +74,7 @@ TEST_F(LoadingBarTest, BarShowsTheProgressOnWhite) {
 }
 
 TEST_F(LoadingBarTest, MissingShadersFolderStillDrawsAndReleases) {
-    gltest::ShowFolder folder(false);
+    ShowFolder folder(ShowFolder::kNothing);
     ASSERT_TRUE(gl.Start(1280, 720));
     logger.lines.clear();
     renderer.InitLoadingBar();

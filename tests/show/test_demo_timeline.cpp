@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <limits>
-#include <unistd.h>
 
 #include "demo/TestDemo.h"
 #include "tests/show/demo_doubles.h"
@@ -18,10 +17,6 @@ namespace {
 class DemoTimeline : public ::testing::Test {
 protected:
     void SetUp() override {
-        char buffer[4096];
-        ASSERT_NE(getcwd(buffer, sizeof buffer), nullptr);
-        savedDir = buffer;
-        ASSERT_EQ(chdir(dir.path().c_str()), 0);
         renderer.loadingProgress = 30;
         gLogger = &logger;
         gRenderer = &renderer;
@@ -34,7 +29,6 @@ protected:
         gSyncSystem = nullptr;
         gRenderer = nullptr;
         gLogger = nullptr;
-        ASSERT_EQ(chdir(savedDir.c_str()), 0);
     }
 
     void Track(const std::string& name, const std::vector<TrackKey>& keys) { WriteTrackKeys(dir, name, keys); }
@@ -72,8 +66,7 @@ protected:
         return renderer.frames.back();
     }
 
-    ScratchDir dir;
-    std::string savedDir;
+    InScratchDir dir;  // the working directory, so ./sync is the test's own
     FakeAudio clock;
     FakeRenderer renderer{&clock};
     testsupport::RecordingLogger logger;

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() {
@@ -16,6 +18,16 @@ ScratchDir::ScratchDir() {
 ScratchDir::~ScratchDir() {
     std::error_code ignored;
     if (!dir.empty()) fs::remove_all(dir, ignored);
+}
+
+InScratchDir::InScratchDir() {
+    char buffer[4096];
+    if (getcwd(buffer, sizeof buffer)) previous = buffer;
+    if (chdir(path().c_str()) != 0) previous.clear();
+}
+
+InScratchDir::~InScratchDir() {
+    if (!previous.empty() && chdir(previous.c_str()) != 0) return;
 }
 
 void ScratchDir::Write(const std::string& name, const std::string& bytes) const {

@@ -1,5 +1,6 @@
 // A temporary folder removed with the object, for runs that read and write
-// files relative to their working directory.
+// files relative to their working directory; InScratchDir also makes it the
+// working directory while it lives.
 #pragma once
 
 #include <string>
@@ -22,6 +23,17 @@ public:
 
 private:
     std::string dir;
+};
+
+// A scratch folder that is the working directory while it lives, for code
+// that reads and writes relative paths; the previous one comes back after.
+class InScratchDir : public ScratchDir {
+public:
+    InScratchDir();
+    ~InScratchDir();
+
+private:
+    std::string previous;
 };
 
 // The whole file as bytes; empty when it cannot be read.

@@ -21,17 +21,12 @@ using trackbytes::Key;
 class SyncFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        char here[4096];
-        ASSERT_NE(getcwd(here, sizeof(here)), nullptr);
-        previous = here;
-        ASSERT_EQ(chdir(dir.path().c_str()), 0);
         ASSERT_TRUE(sync.Init(nullptr));
         gSyncSystem = &sync;
     }
     void TearDown() override {
         gSyncSystem = nullptr;
         DestroySyncDevice(sync.device);
-        EXPECT_EQ(chdir(previous.c_str()), 0);
     }
     void WriteTrack(const std::string& name, const std::string& bytes) { WriteTrackBytes(dir, name, bytes); }
     SyncTrack* Track(const char* name) {
@@ -41,8 +36,7 @@ protected:
         return track;
     }
 
-    ScratchDir dir;
-    std::string previous;
+    InScratchDir dir;
     CaptureLogger log;
     SyncSystem sync;
 };
