@@ -13,24 +13,11 @@
 #include "render/Texture.h"
 #include "render/gl.h"
 #include "tests/render/gl_harness.h"
+#include "tests/support/coded_pixels.h"
 
 namespace {
 
 class TextureTest : public gltest::RendererTest {};
-
-// RGBA pixels whose red and green encode the column and row (mod 256).
-std::vector<unsigned char> Gradient(int width, int height) {
-    std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 4);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            unsigned char* p = &pixels[(static_cast<size_t>(y) * width + x) * 4];
-            p[0] = static_cast<unsigned char>(x);
-            p[1] = static_cast<unsigned char>(y);
-            p[2] = static_cast<unsigned char>((x >> 8) | ((y >> 8) << 4));
-            p[3] = 255;
-        }
-    return pixels;
-}
 
 std::vector<unsigned char> TexImage(GLenum target, int width, int height) {
     std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 4);
@@ -39,16 +26,10 @@ std::vector<unsigned char> TexImage(GLenum target, int width, int height) {
     return pixels;
 }
 
-// (x, y) decoded from a gradient pixel.
-std::pair<int, int> Origin(const std::vector<unsigned char>& pixels, int width, int x, int y) {
-    const unsigned char* p = &pixels[(static_cast<size_t>(y) * width + x) * 4];
-    return {p[0] | ((p[2] & 0x0F) << 8), p[1] | ((p[2] >> 4) << 8)};
-}
-
 }  // namespace
 
 TEST_F(TextureTest, TwoHundredByOneHundredKeepsItsRowsAndSize) {
-    const std::vector<unsigned char> image = Gradient(200, 100);
+    const std::vector<unsigned char> image = PositionCoded(200, 100);
     ASSERT_TRUE(stbi_write_png(Path("wide.png").c_str(), 200, 100, 4, image.data(), 200 * 4));
     const std::string& name = Kept(Path("wide.png"));
     ITexture* texture = renderer.LoadTexture(name.c_str(), false);
@@ -70,13 +51,13 @@ TEST_F(TextureTest, TwoHundredByOneHundredKeepsItsRowsAndSize) {
     EXPECT_EQ(levels, 1);
     // Top image row first, unflipped.
     const std::vector<unsigned char> level0 = TexImage(GL_TEXTURE_2D, 200, 100);
-    EXPECT_EQ(Origin(level0, 200, 0, 0), std::make_pair(0, 0));
-    EXPECT_EQ(Origin(level0, 200, 199, 99), std::make_pair(199, 99));
+    EXPECT_EQ(CodedOrigin(level0, 200, 0, 0), std::make_pair(0, 0));
+    EXPECT_EQ(CodedOrigin(level0, 200, 199, 99), std::make_pair(199, 99));
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
 TEST_F(TextureTest, CacheIsKeyedByTheNamePointer) {
-    const std::vector<unsigned char> image = Gradient(8, 8);
+    const std::vector<unsigned char> image = PositionCoded(8, 8);
     ASSERT_TRUE(stbi_write_png(Path("a.png").c_str(), 8, 8, 4, image.data(), 8 * 4));
     const std::string& first = Kept(Path("a.png"));
     const std::string& second = Kept(Path("a.png"));  // same characters, another buffer
@@ -117,7 +98,7 @@ TEST_F(TextureTest, BadFilesGiveTheFallbackEveryTime) {
               (std::vector<unsigned char>{0, 0, 0, 255}));
     glBindTexture(GL_TEXTURE_2D, 0);
 
-    const std::vector<unsigned char> image = Gradient(64, 64);
+    const std::vector<unsigned char> image = PositionCoded(64, 64);
     ASSERT_TRUE(stbi_write_png(Path("good.png").c_str(), 64, 64, 4, image.data(), 64 * 4));
     const std::string good = ReadFileBytes(Path("good.png"));
     dir.Write("truncated.png", good.substr(0, good.size() / 2));
@@ -155,7 +136,7 @@ TEST_F(TextureTest, ImagesBeyondTheDriverLimitAreUnloadable) {
 
 TEST_F(TextureTest, CubeMapFromA1536By2048Cross) {
     const int width = 1536, height = 2048;
-    const std::vector<unsigned char> image = Gradient(width, height);
+    const std::vector<unsigned char> image = PositionCoded(width, height);
     // TGA keeps every byte and writes quickly.
     ASSERT_TRUE(stbi_write_tga(Path("cross.tga").c_str(), width, height, 4, image.data()));
     const std::string& name = Kept(Path("cross.tga"));
@@ -177,13 +158,13 @@ TEST_F(TextureTest, CubeMapFromA1536By2048Cross) {
         EXPECT_EQ(faceHeight, 512);
         const std::vector<unsigned char> face = TexImage(target, 512, 512);
         if (i < 5) {
-            EXPECT_EQ(Origin(face, 512, 0, 0), corners[i]) << i;
-            EXPECT_EQ(Origin(face, 512, 511, 511), std::make_pair(corners[i].first + 511, corners[i].second + 511));
+            EXPECT_EQ(CodedOrigin(face, 512, 0, 0), corners[i]) << i;
+            EXPECT_EQ(CodedOrigin(face, 512, 511, 511), std::make_pair(corners[i].first + 511, corners[i].second + 511));
         } else {
             // -Z: the bottom cell turned by 180 degrees.
-            EXPECT_EQ(Origin(face, 512, 0, 0), std::make_pair(1023, 2047));
-            EXPECT_EQ(Origin(face, 512, 511, 0), std::make_pair(512, 2047));
-            EXPECT_EQ(Origin(face, 512, 0, 511), std::make_pair(1023, 1536));
+            EXPECT_EQ(CodedOrigin(face, 512, 0, 0), std::make_pair(1023, 2047));
+            EXPECT_EQ(CodedOrigin(face, 512, 511, 0), std::make_pair(512, 2047));
+            EXPECT_EQ(CodedOrigin(face, 512, 0, 511), std::make_pair(1023, 1536));
         }
     }
     glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
@@ -198,7 +179,7 @@ TEST_F(TextureTest, CrossesWithoutSquareFacesOfAPixelAreUnloadable) {
     for (const auto& [width, height] : sizes) {
         const std::string file = "cross" + std::to_string(width) + "x" + std::to_string(height) + ".png";
         names.push_back(&Kept(Path(file.c_str())));
-        const std::vector<unsigned char> image = Gradient(width, height);
+        const std::vector<unsigned char> image = PositionCoded(width, height);
         ASSERT_TRUE(stbi_write_png(names.back()->c_str(), width, height, 4, image.data(), width * 4));
     }
     for (const std::string* name : names) {
@@ -207,7 +188,7 @@ TEST_F(TextureTest, CrossesWithoutSquareFacesOfAPixelAreUnloadable) {
         EXPECT_EQ(logger.lines, std::vector<std::string>{"Returned A Missing Texture! Unable To Load File: " + *name});
         EXPECT_NE(renderer.LoadTexture(name->c_str(), false), renderer.missingTexture) << *name;
     }
-    EXPECT_EQ(renderer.CreateCubeMapTexture(Gradient(2, 3).data(), 3, 2), nullptr);
+    EXPECT_EQ(renderer.CreateCubeMapTexture(PositionCoded(2, 3).data(), 3, 2), nullptr);
 }
 
 TEST_F(TextureTest, RenderTargetDrawsAtItsOwnSize) {

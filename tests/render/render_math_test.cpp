@@ -16,6 +16,7 @@
 #include "render/CubeCross.h"
 #include "render/Projection.h"
 #include "render/ShaderProgram.h"
+#include "tests/support/coded_pixels.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -115,33 +116,9 @@ TEST(CameraView, YawAndPitchTurnAboutTheOffset) {
     ExpectNear(EyePoint(pitched, {0, 1, 0}), {0, 0, -23});
 }
 
-namespace {
-
-// A cross whose every pixel encodes its own position: (x low, y low, x high | y high << 4, 255).
-std::vector<unsigned char> CodedCross(int width, int height) {
-    std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 4);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            unsigned char* p = &pixels[(static_cast<size_t>(y) * width + x) * 4];
-            p[0] = static_cast<unsigned char>(x & 0xFF);
-            p[1] = static_cast<unsigned char>(y & 0xFF);
-            p[2] = static_cast<unsigned char>((x >> 8) | ((y >> 8) << 4));
-            p[3] = 255;
-        }
-    return pixels;
-}
-
-// The image position a coded pixel came from.
-std::pair<int, int> Origin(const std::vector<unsigned char>& face, int faceWidth, int x, int y) {
-    const unsigned char* p = &face[(static_cast<size_t>(y) * faceWidth + x) * 4];
-    return {p[0] | ((p[2] & 0x0F) << 8), p[1] | ((p[2] >> 4) << 8)};
-}
-
-}  // namespace
-
 TEST(CubeCross, FacesOf1536By2048) {
     const int width = 1536, height = 2048;
-    const std::vector<unsigned char> image = CodedCross(width, height);
+    const std::vector<unsigned char> image = PositionCoded(width, height);
     CubeCrossLayout layout;
     ASSERT_TRUE(CubeCrossFaceSize(height, width, &layout));
     EXPECT_EQ(layout.faceWidth, 512);
@@ -154,27 +131,27 @@ TEST(CubeCross, FacesOf1536By2048) {
         ASSERT_TRUE(SliceCubeCrossFace(image.data(), height, width, i, face));
         ASSERT_EQ(face.size(), 512u * 512u * 4u);
         for (auto [x, y] : {std::pair<int, int>{0, 0}, {511, 0}, {0, 511}, {511, 511}, {17, 300}}) {
-            EXPECT_EQ(Origin(face, 512, x, y), std::make_pair(corners[i].first + x, corners[i].second + y))
+            EXPECT_EQ(CodedOrigin(face, 512, x, y), std::make_pair(corners[i].first + x, corners[i].second + y))
                 << "face " << i << " at " << x << "," << y;
         }
     }
     // -Z: the bottom cell turned by 180 degrees; its first row is the image's
     // last row of that cell read right to left.
     ASSERT_TRUE(SliceCubeCrossFace(image.data(), height, width, 5, face));
-    for (int x = 0; x < 512; ++x) EXPECT_EQ(Origin(face, 512, x, 0), std::make_pair(1023 - x, 2047));
-    EXPECT_EQ(Origin(face, 512, 0, 511), std::make_pair(1023, 1536));
-    EXPECT_EQ(Origin(face, 512, 511, 511), std::make_pair(512, 1536));
+    for (int x = 0; x < 512; ++x) EXPECT_EQ(CodedOrigin(face, 512, x, 0), std::make_pair(1023 - x, 2047));
+    EXPECT_EQ(CodedOrigin(face, 512, 0, 511), std::make_pair(1023, 1536));
+    EXPECT_EQ(CodedOrigin(face, 512, 511, 511), std::make_pair(512, 1536));
 }
 
 TEST(CubeCross, LeftoverPixelsAndTinyCrosses) {
     // 7 x 9: faces of 2 x 2, the extra column and row are ignored.
-    const std::vector<unsigned char> image = CodedCross(7, 9);
+    const std::vector<unsigned char> image = PositionCoded(7, 9);
     std::vector<unsigned char> face;
     ASSERT_TRUE(SliceCubeCrossFace(image.data(), 9, 7, 0, face));
     EXPECT_EQ(face.size(), 2u * 2u * 4u);
-    EXPECT_EQ(Origin(face, 2, 0, 0), std::make_pair(4, 2));
+    EXPECT_EQ(CodedOrigin(face, 2, 0, 0), std::make_pair(4, 2));
     ASSERT_TRUE(SliceCubeCrossFace(image.data(), 9, 7, 5, face));
-    EXPECT_EQ(Origin(face, 2, 0, 0), std::make_pair(3, 7));
+    EXPECT_EQ(CodedOrigin(face, 2, 0, 0), std::make_pair(3, 7));
 
     // Smallest usable cross: one pixel per face.
     EXPECT_TRUE(CubeCrossFaceSize(4, 3, nullptr));
@@ -183,7 +160,7 @@ TEST(CubeCross, LeftoverPixelsAndTinyCrosses) {
     EXPECT_FALSE(CubeCrossFaceSize(4, 2, nullptr));
     EXPECT_FALSE(CubeCrossFaceSize(0, 0, nullptr));
     EXPECT_FALSE(CubeCrossFaceSize(-4, 3, nullptr));
-    const std::vector<unsigned char> tiny = CodedCross(2, 3);
+    const std::vector<unsigned char> tiny = PositionCoded(2, 3);
     EXPECT_FALSE(SliceCubeCrossFace(tiny.data(), 3, 2, 0, face));
     EXPECT_FALSE(SliceCubeCrossFace(image.data(), 9, 7, 6, face));
     EXPECT_FALSE(SliceCubeCrossFace(nullptr, 9, 7, 0, face));
