@@ -1,5 +1,5 @@
 // Songs made on the spot for tests and benchmarks: synthesised signals,
-// encoded to Ogg Vorbis with libvorbisenc.
+// encoded to Ogg Vorbis by the songmaker's encoder.
 #pragma once
 
 #include <cstdint>
