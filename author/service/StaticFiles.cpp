@@ -2,8 +2,8 @@
 #include "author/service/StaticFiles.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "platform/FileRead.h"
 
 namespace fs = std::filesystem;
 
@@ -43,16 +43,15 @@ bool StaticFiles::Load(const std::string& folder) {
             if (it->is_directory(error)) it.disable_recursion_pending();
             continue;
         }
-        if (!it->is_regular_file(error)) continue;
         const std::string type = StaticFileType(name);
-        const uintmax_t size = it->file_size(error);
-        if (type.empty() || error || files.size() >= kMaxFiles || total + size > kMaxBytes) continue;
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        if (!in && !in.eof()) continue;
-        total += size;
-        files["/" + fs::relative(path, folder, error).generic_string()] = {bytes.str(), type};
+        if (type.empty() || files.size() >= kMaxFiles) continue;
+        // Only a regular file that fits in what the total still allows; one
+        // swapped for a FIFO since the listing is not waited for.
+        std::string bytes;
+        if (platform::ReadRegularFile(path.c_str(), kMaxBytes - total, &bytes) != platform::FileReadResult::Read)
+            continue;
+        total += bytes.size();
+        files["/" + fs::relative(path, folder, error).generic_string()] = {std::move(bytes), type};
     }
     return true;
 }
