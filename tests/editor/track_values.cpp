@@ -14,18 +14,15 @@
 #include <vector>
 
 #include "sync/SyncSystem.h"
+#include "sync/TrackFile.h"
 #include "tools/synctool/TrackSource.h"
 
 namespace {
 
+// The interpolation's name as the track tools write it.
 const char* InterpName(int32_t type) {
-    switch (type) {
-        case Step: return "step";
-        case Linear: return "linear";
-        case Smooth: return "smooth";
-        case Ramp: return "ramp";
-        default: return "unknown";
-    }
+    const char* name = InterpolationName(type);
+    return name ? name : "unknown";
 }
 
 std::string Number(float value) {
