@@ -3,6 +3,11 @@
 // their tracks and their timing relative to the earliest one copied).
 
 import { valueAt } from './evaluate.js';
+import { INTERPS } from './model.js';
+
+// The interpolation as an op may carry it: a type number from a
+// hand-written source ("7") cannot be sent back, so it is left out.
+const sendable = (interp) => (INTERPS.includes(interp) ? interp : undefined);
 
 // A new key at row with the curve's present value, interpolating like the
 // key in force there (so splitting a segment keeps its kind).
@@ -10,7 +15,7 @@ export function addKeyOps(doc, track, row) {
   const keys = doc.track(track)?.keys || [];
   if (doc.keyAt(track, row)) return [];
   let interp = 'step';
-  for (const key of keys) if (key.row <= row) interp = key.interp;
+  for (const key of keys) if (key.row <= row) interp = sendable(key.interp) || 'step';
   const value = valueAt(keys, row);
   return [{ op: 'set', track, row, value: Number.isFinite(value) ? value : 0, interp }];
 }
@@ -51,7 +56,9 @@ export function pasteOps(doc, clip, row) {
   for (const k of clip.keys) {
     if (!doc.track(k.track) || typeof k.value !== 'number' || !Number.isFinite(k.offset)) continue;
     const at = row + Math.round(k.offset);
-    ops.push({ op: 'set', track: k.track, row: at, value: k.value, interp: k.interp });
+    const op = { op: 'set', track: k.track, row: at, value: k.value };
+    if (sendable(k.interp)) op.interp = k.interp;
+    ops.push(op);
     pasted.push({ track: k.track, row: at });
   }
   return { ops, pasted };

@@ -37,7 +37,16 @@ export class ValueEditor {
     this.element.style.top = `${Math.max(4, y + 10)}px`;
     this.element.querySelector('.editor-title').textContent = `${key.track} at ${rowText(key.row)}`;
     this.input.value = exactText(key.value);
-    this.select.value = INTERPS.includes(key.interp) ? key.interp : 'step';
+    // A type number from a hand-written source stays as it is unless changed.
+    this.select.querySelector('.as-written')?.remove();
+    if (!INTERPS.includes(key.interp)) {
+      const option = document.createElement('option');
+      option.className = 'as-written';
+      option.value = key.interp;
+      option.textContent = `${key.interp} (as written)`;
+      this.select.appendChild(option);
+    }
+    this.select.value = key.interp;
     this.message.textContent = '';
     this.input.focus();
     this.input.select();
@@ -71,9 +80,9 @@ export class ValueEditor {
     const { track, row, value } = this.target;
     // An unchanged value is sent as the service gave it, to the bit.
     const same = value !== null && Math.fround(parsed.value) === Math.fround(value);
-    const error = await this.onCommit({
-      op: 'set', track, row, value: same ? value : parsed.value, interp: this.select.value,
-    });
+    const op = { op: 'set', track, row, value: same ? value : parsed.value };
+    if (INTERPS.includes(this.select.value)) op.interp = this.select.value;
+    const error = await this.onCommit(op);
     if (error) this.message.textContent = error;
     else this.hide();
   }

@@ -107,7 +107,7 @@ test('drags: moves that never collide, stops at the keys left in place, one key 
   ]);
 });
 
-test('copy and paste keep tracks and spacing; new keys and interpolations keep the curve', async () => {
+test('copy and paste keep tracks and spacing; new keys keep the curve; type numbers are not sent back', async () => {
   const result = await page.evaluate(async () => {
     const { copyKeys, pasteOps, addKeyOps, interpOps, parseValue } = await import('/edits.js');
     const doc = window.makeDoc({ A: [10, 40], B: [16] });
@@ -120,6 +120,11 @@ test('copy and paste keep tracks and spacing; new keys and interpolations keep t
       onAKey: addKeyOps(doc, 'A', 10),
       interp: interpOps(doc, [{ track: 'A', row: 10 }, { track: 'B', row: 16 }], 'linear'),
       values: ['2.5', ' -1e3 ', '', 'abc', 'inf', '1e39'].map((t) => parseValue(t).value ?? null),
+      // A type number from a hand-written source is never sent back.
+      numbered: (() => {
+        doc.track('A').keys[0].interp = '7';
+        return [addKeyOps(doc, 'A', 20)[0].interp, pasteOps(doc, copyKeys(doc, [{ track: 'A', row: 10 }]), 0).ops[0]];
+      })(),
     };
   });
   assert.deepEqual(result.paste.ops, [
@@ -131,6 +136,7 @@ test('copy and paste keep tracks and spacing; new keys and interpolations keep t
   assert.deepEqual(result.onAKey, []);
   assert.deepEqual(result.interp, [], 'both keys are linear already');
   assert.deepEqual(result.values, [2.5, -1000, null, null, null, null]);
+  assert.deepEqual(result.numbered, ['step', { op: 'set', track: 'A', row: 0, value: 1 }]);
 });
 
 test('changes apply in revision order; a missed one asks for a reload', async () => {
