@@ -2,6 +2,11 @@
 // small song form so that section and cue names resolve. Every track that
 // parses is written back as text, which must parse to exactly the same keys,
 // and encoded as a track file, which the player must read back the same.
+// A source that parses also takes in-place edits of its first track's keys
+// (a value, a move to a free row, a new key, a deletion): each must be
+// taken, whatever the text's layout, since the editor refuses an edit whose
+// text would not read back as intended.
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +16,7 @@
 #include "sync/SyncSystem.h"
 #include "sync/TrackFile.h"
 #include "tools/songform/SongForm.h"
+#include "tools/synctool/SourceEdit.h"
 #include "tools/synctool/TrackSource.h"
 
 namespace {
@@ -26,12 +32,47 @@ const SongForm& Form() {
     return form;
 }
 
-bool SameKeys(const std::vector<TrackKey>& a, const std::vector<TrackKey>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (a[i].row != b[i].row || a[i].type != b[i].type || std::memcmp(&a[i].value, &b[i].value, 4) != 0)
-            return false;
-    return true;
+// The edits, each applied alone to a fresh copy; a refusal aborts.
+void EditInPlace(const std::string& text, const SongForm* form, const SourceTrack& track) {
+    SourceDocument document;
+    std::vector<std::string> errors;
+    if (!document.Load(text, "fuzz.sync", form, &errors)) std::abort();
+    auto taken = [&](int32_t row) {
+        for (const TrackKey& key : track.keys)
+            if (key.row == row) return true;
+        return false;
+    };
+    int32_t free = track.keys.empty() ? 0 : track.keys.back().row;
+    while (taken(free) && free < INT32_MAX) ++free;
+    if (taken(free)) return;
+    std::vector<KeyEdit> edits;
+    KeyEdit set;
+    set.track = track.name;
+    set.row = free;
+    set.value = 0.25f;
+    set.keepType = false;
+    set.type = Linear;
+    edits.push_back(set);
+    if (!track.keys.empty()) {
+        KeyEdit change = set;
+        change.row = track.keys.front().row;
+        change.value = -1234.5f;
+        edits.push_back(change);
+        KeyEdit move;
+        move.kind = KeyEditKind::Move;
+        move.track = track.name;
+        move.row = track.keys.front().row;
+        move.to = free;
+        edits.push_back(move);
+        KeyEdit remove = move;
+        remove.kind = KeyEditKind::Delete;
+        edits.push_back(remove);
+    }
+    for (const KeyEdit& edit : edits) {
+        SourceDocument copy = document;
+        std::string error;
+        if (!copy.Apply({edit}, &error)) std::abort();
+    }
 }
 
 }  // namespace
@@ -54,5 +95,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ApplyTrackBytes(&read, EncodeTrackBytes(track.keys), "fuzz.track");
         if (!SameKeys(read.keys, track.keys)) std::abort();
     }
+    if (ok && !tracks.empty()) EditInPlace(text, size % 2 ? &Form() : nullptr, tracks.front());
     return 0;
 }
