@@ -66,9 +66,17 @@ double Transport::Clamp(double beat) const {
     return std::max(0.0, beat);
 }
 
+double RowMiddle(double beat) {
+    return (std::floor(beat * kSongRowsPerBeat + 1e-6) + 0.5) / kSongRowsPerBeat;
+}
+
 void Transport::SeekTo(double beat) {
     beat = Clamp(beat);
-    if (music) music->SetPosition(static_cast<float>(beat));
+    // The sound device turns a seek into whole samples, rounding down, so a
+    // seek to the very start of a row could read back a hair before it and
+    // show the row before (the frame before the drop): the music goes to the
+    // middle of the row instead, 13 ms at most from the beat asked for.
+    if (music) music->SetPosition(static_cast<float>(RowMiddle(beat)));
     if (looping && loopFollowsSection) LoopAround(beat);
 }
 

@@ -24,6 +24,8 @@ std::vector<double> SongMarks(const SongForm& song);
 // The previous / next mark from `beat`; `beat` itself when there is none.
 double MarkBefore(const std::vector<double>& marks, double beat);
 double MarkAfter(const std::vector<double>& marks, double beat);
+// The middle of the row `beat` falls in, where seeks land (see SeekTo).
+double RowMiddle(double beat);
 // "at BEAT:SIXTEENTH SECTION" ("at 84:00 drop"); outside the song the
 // section reads "-".
 std::string PositionLine(const SongForm& song, double beat);

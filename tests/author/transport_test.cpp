@@ -3,6 +3,8 @@
 // music clock.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "author/Transport.h"
 #include "tests/support/fake_audio.h"
 
@@ -63,14 +65,24 @@ TEST(TransportArithmetic, PositionLineIsBeatSixteenthAndSection) {
 TEST_F(TransportTest, KeysSeekTheMusicAndReportWhereItLanded) {
     music.position = 21;
     EXPECT_EQ(transport.Press(TransportKey::BarForward), "at 24:00 groove");
-    EXPECT_FLOAT_EQ(music.position, 24);
+    EXPECT_FLOAT_EQ(music.position, RowMiddle(24));
     EXPECT_EQ(transport.Press(TransportKey::BarBack), "at 20:00 groove");
     EXPECT_EQ(transport.Press(TransportKey::MarkForward), "at 32:00 groove");
     EXPECT_EQ(transport.Press(TransportKey::MarkForward), "at 48:00 drop");
     EXPECT_EQ(transport.Press(TransportKey::MarkBack), "at 32:00 groove");
     EXPECT_EQ(transport.Press(TransportKey::End), "at 78:00 drop");
     EXPECT_EQ(transport.Press(TransportKey::Start), "at 0:00 intro");
-    EXPECT_FLOAT_EQ(music.position, 0);
+    EXPECT_FLOAT_EQ(music.position, RowMiddle(0));
+}
+
+TEST(TransportArithmetic, SeeksLandInTheMiddleOfTheirRow) {
+    // A device that rounds a seek down by a sample still reads the row asked for.
+    for (double beat : {0.0, 80.0, 149.9999, 150.0, 255.9375}) {
+        const double landed = RowMiddle(beat) - 1e-4;
+        EXPECT_EQ(std::floor(landed * 16), std::floor(beat * 16 + 1e-6)) << beat;
+    }
+    EXPECT_DOUBLE_EQ(RowMiddle(80), 80 + 1.0 / 32);
+    EXPECT_DOUBLE_EQ(RowMiddle(80 + 0.5 / 16), 80 + 1.0 / 32) << "a seek already in the middle stays there";
 }
 
 TEST_F(TransportTest, SeeksStayInsideTheSong) {
@@ -79,7 +91,7 @@ TEST_F(TransportTest, SeeksStayInsideTheSong) {
     EXPECT_LT(music.position, 80);
     music.position = -3;
     transport.Press(TransportKey::BarBack);
-    EXPECT_FLOAT_EQ(music.position, 0);
+    EXPECT_FLOAT_EQ(music.position, RowMiddle(0));
 }
 
 TEST_F(TransportTest, PauseTogglesAndLeavesThePosition) {
@@ -101,14 +113,14 @@ TEST_F(TransportTest, LoopTurnsBackAtTheSectionsEndAndFollowsSeeks) {
     EXPECT_FALSE(transport.Tick());
     music.position = 48.01f;
     EXPECT_TRUE(transport.Tick());
-    EXPECT_FLOAT_EQ(music.position, 16);
+    EXPECT_FLOAT_EQ(music.position, RowMiddle(16));
     transport.Press(TransportKey::MarkForward);  // 32, same section
     transport.Press(TransportKey::MarkForward);  // 48: the loop moves to the drop
     EXPECT_EQ(transport.LoopStart(), 48);
     // The last section turns before the song could stop.
     music.position = 79.8f;
     EXPECT_TRUE(transport.Tick());
-    EXPECT_FLOAT_EQ(music.position, 48);
+    EXPECT_FLOAT_EQ(music.position, RowMiddle(48));
     transport.Press(TransportKey::Loop);
     music.position = 79.8f;
     EXPECT_FALSE(transport.Tick());
