@@ -7,7 +7,8 @@
 // and pasted at the playhead. After each step the page, a second page,
 // /api/show and the source file (compiled again) hold the same tracks.
 // A source saved by a text editor reaches the page; one that does not
-// compile shows its message until it compiles again.
+// compile shows its message until it compiles again. A page whose
+// connection is lost says so, reconnects by itself and catches up.
 
 import test from 'node:test';
 import assert from 'node:assert/strict';
@@ -234,6 +235,35 @@ test('editing the show from the page', async (t) => {
     fs.writeFileSync(author.source, text);
     await until(() => page.locator('#banner').isHidden(), 'the banner to go once it compiles');
     await agree('the source restored');
+
+    // A lost connection shows a banner; the page reconnects by itself, takes
+    // in what changed while it was away and hears of changes again.
+    let cut = false;
+    const channels = [];
+    const third = await context.newPage();
+    third.on('pageerror', (e) => errors.push(e.message));
+    await third.routeWebSocket(/\/api\/live$/, (ws) => {
+      if (cut) return ws.close();
+      ws.connectToServer();
+      channels.push(ws);
+    });
+    await third.goto(`${author.origin}/`);
+    const thirdKey = (row) => third.evaluate((r) => window.tesselEditor.doc?.keyAt('Fade', r), row);
+    await until(() => third.evaluate(() => window.tesselEditor?.connected === true), 'the third page to connect');
+    cut = true;
+    for (const ws of channels.splice(0)) await ws.close();
+    await until(async () => /lost/.test(await third.locator('#banner').textContent()), 'the lost-connection banner');
+    const edit = (row) => page.request.post(`${author.origin}/api/edit`, {
+      headers: { Origin: author.origin },
+      data: { ops: [{ op: 'set', track: 'Fade', row, value: 0.5, interp: 'linear' }] },
+    });
+    assert.equal((await edit(P + 200)).status(), 200);
+    cut = false;
+    await until(async () => channels.length > 0 && (await third.locator('#banner').isHidden()), 'the page to reconnect');
+    await until(async () => (await thirdKey(P + 200))?.value === 0.5, 'the edit made while the page was away');
+    assert.equal((await edit(P + 216)).status(), 200);
+    await until(async () => (await thirdKey(P + 216))?.value === 0.5, 'an edit pushed after reconnecting');
+    await agree('edits from a script');
     assert.deepEqual(errors, [], 'no script errors in the page');
   });
 });
