@@ -1,8 +1,10 @@
-// RunFolder: the folder tessel-author runs the show in, a fresh temporary one
-// that links the show folder's song, textures, compiled tracks and
-// Config.txt and the author's shader folder, so that the show reads its
-// shaders where the author edits them and nothing is copied or written back.
-// The links and the folder go away with the object.
+// RunFolder: the folder tessel-author runs the show in, a hidden one inside
+// the show folder (".tessel-author-PID") that links the show folder's song,
+// textures, compiled tracks and Config.txt and the author's shader folder,
+// so that the show reads its shaders where the author edits them and nothing
+// is copied, written back or written outside the show folder. The links and
+// the folder go away with the object; one left by an author that was killed
+// is removed by the next one started there.
 #pragma once
 
 #include <string>
