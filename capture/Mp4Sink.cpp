@@ -127,6 +127,7 @@ struct Mp4Sink::Encoder {
         if (muxer->oformat->flags & AVFMT_GLOBALHEADER) video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         av_opt_set(video->priv_data, "preset", settings.preset.c_str(), 0);
         av_opt_set(video->priv_data, "crf", std::to_string(settings.crf).c_str(), 0);
+        if (!settings.x264Params.empty()) av_opt_set(video->priv_data, "x264-params", settings.x264Params.c_str(), 0);
         int result = avcodec_open2(video, codec, nullptr);
         if (result < 0) {
             *error = AvError("cannot open the H.264 encoder", result);

