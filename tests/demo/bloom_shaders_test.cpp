@@ -1,7 +1,8 @@
 // The bloom's shaders drawn for real (Xvfb, Mesa) against straightforward
 // references kept in tests/demo/bloom_reference/, where every read is a
 // hand-made bilinear filter of four texels: the same picture at window sizes
-// small, odd and large; and after a window resize the final mix still
+// small, odd and large, and with a glow that reaches every border of the
+// blurred picture (where the blur's taps repeat the border texel); and after a window resize the final mix still
 // stretches the whole picture over the window instead of cropping it.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 
 #include "demo/Bloom.h"
 #include "demo/ParticleRain.h"
+#include "demo/SnakeScene.h"
 #include "render/gl.h"
 #include "tests/demo/scene_harness.h"
 
@@ -94,6 +96,45 @@ TEST(BloomShaders, DrawWhatTheStraightforwardFiltersDraw) {
         shipped.Shutdown();
         rain.Shutdown();
     }
+}
+
+// The tunnel fills the window and with no cutoff everything glows, so the
+// blur's clamped taps at all four borders of the glow are in the picture.
+TEST(BloomShaders, AGlowUpToTheBordersMatchesTheStraightforwardFilters) {
+    ShowFolder show;
+    show.CubeMapTexture(200, 160, 90);
+    show.Track("Bloom Dry", 1.0f);
+    show.Track("Bloom Wet", 1.2f);
+    show.Track("Exposure", 1.6f);
+    show.Track("Bloom Cutoff", 0.0f);
+    Stage stage;
+    ASSERT_TRUE(stage.Start(320, 180));
+    Camera* camera = stage.renderer.GetCamera();
+    camera->distance = 12;
+    camera->offset = glm::vec3(0);
+    SnakeScene scene;
+    Bloom shipped, reference;
+    ASSERT_TRUE(scene.Init());
+    ASSERT_TRUE(shipped.Init());
+    ASSERT_TRUE(InitReferenceBloom(show, &reference));
+
+    stage.renderer.postProcessor = &reference;
+    ASSERT_TRUE(stage.Frame(&scene, 3.0f, 0.0f));
+    const Image expected = stage.Capture();
+    stage.renderer.postProcessor = &shipped;
+    ASSERT_TRUE(stage.Frame(&scene, 3.0f, 0.0f));
+    const Image actual = stage.Capture();
+    // Lit in every corner, so the glow is there at the borders.
+    for (int x : {2, 317})
+        for (int y : {2, 177}) {
+            const Rgba corner = expected.At(x, y);
+            EXPECT_GT(corner.r + corner.g + corner.b, 25) << x << ", " << y;
+        }
+    EXPECT_LE(actual.MaxDifference(expected), 2);
+    EXPECT_LE(actual.CountDifferent(expected, 1), 320 * 180 / 1000);
+    reference.Shutdown();
+    shipped.Shutdown();
+    scene.Shutdown();
 }
 
 TEST(BloomShaders, AfterAResizeTheMixStretchesThePictureOverTheWindow) {
