@@ -18,6 +18,7 @@
 #include "tests/support/player_run.h"
 #include "tests/support/running_program.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/show_folder.h"
 #include "tests/support/x11_probe.h"
 #include "tests/support/xvfb_server.h"
 
@@ -44,8 +45,7 @@ class AuthorWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.ok());
-        for (const char* folder : {"Audio", "Textures", "sync"})
-            show.Link(folder, std::string(TESSEL_SHOW_DIR) + "/" + folder);
+        LinkBuiltShow(show, {"Audio", "Textures", "sync"});
         show.Write("Config.txt", kConfig);
         work.Write("show.sync", ConstantSource(0));
         work.Write("song.txt", ReadFileBytes(std::string(TESSEL_SOURCE_DIR) + "/production/song_sections.txt"));

@@ -19,6 +19,7 @@
 #include "tests/support/player_run.h"
 #include "tests/support/running_program.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/show_folder.h"
 #include "tests/support/websocket_client.h"
 #include "tests/support/x11_probe.h"
 #include "tests/support/xvfb_server.h"
@@ -48,8 +49,7 @@ class EditorWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.ok());
-        for (const char* folder : {"Audio", "Textures", "sync"})
-            show.Link(folder, std::string(TESSEL_SHOW_DIR) + "/" + folder);
+        LinkBuiltShow(show, {"Audio", "Textures", "sync"});
         show.Write("Config.txt", kConfig);
         work.Write("show.sync", kSource);
         author = std::make_unique<RunningProgram>(
@@ -157,7 +157,7 @@ TEST(EditorOpen, OpenHandsTheAddressToTheDesktopsBrowser) {
     XvfbServer server(640, 480);
     ASSERT_TRUE(server.ok());
     ScratchDir show, work;
-    for (const char* folder : {"Audio", "Textures", "sync"}) show.Link(folder, std::string(TESSEL_SHOW_DIR) + "/" + folder);
+    LinkBuiltShow(show, {"Audio", "Textures", "sync"});
     show.Write("Config.txt", kConfig);
     work.Write("show.sync", kSource);
     // A stand-in for xdg-open that notes the address it was given.

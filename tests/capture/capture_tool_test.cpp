@@ -108,8 +108,7 @@ TEST(CaptureTool, BadOptionsOutputsAndFoldersFailClearly) {
     EXPECT_NE(noShow.err.find("no show folder"), std::string::npos) << noShow.err;
 
     ScratchDir noSong;
-    for (const char* folder : {"Shaders", "Textures", "sync"})
-        noSong.Link(folder, std::string(TESSEL_SHOW_DIR) + "/" + folder);
+    LinkBuiltShow(noSong, {"Shaders", "Textures", "sync"});
     noSong.Write("Audio/readme.txt", "no song here");
     const ProgramResult songless = Capture(noSong, {"--to", "1"});
     EXPECT_NE(songless.exitCode, 0);

@@ -28,6 +28,7 @@
 #include "platform/OutputFile.h"
 #include "tests/support/program_run.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/show_folder.h"
 
 namespace {
 
@@ -80,8 +81,7 @@ class GoldenFrames : public ::testing::TestWithParam<GoldenFrame> {};
 TEST_P(GoldenFrames, MatchTheReference) {
     const GoldenFrame frame = GetParam();
     ScratchDir dir;
-    for (const char* folder : {"Shaders", "Textures", "Audio", "sync"})
-        dir.Link(folder, std::string(TESSEL_SHOW_DIR) + "/" + folder);
+    LinkBuiltShow(dir);
     const double from = frame.beat * 60.0 / 140.0;
     const ProgramResult run =
         RunProgram(TESSEL_CAPTURE,

@@ -10,6 +10,7 @@
 #include "tests/support/failing_disk.h"
 #include "tests/support/program_run.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/show_folder.h"
 
 namespace {
 
@@ -32,15 +33,6 @@ struct Writer {
 };
 
 void PrintTo(const Writer& writer, std::ostream* out) { *out << writer.name; }
-
-// A scratch show folder for tessel-capture: the built show's data.
-class ShowFolder : public ScratchDir {
-public:
-    ShowFolder() {
-        for (const char* folder : {"Shaders", "Textures", "Audio", "sync"})
-            Link(folder, std::string(TESSEL_SHOW_DIR) + "/" + folder);
-    }
-};
 
 std::string In(const std::string& folder, const std::string& name) { return folder + "/" + name; }
 
@@ -104,6 +96,8 @@ std::map<std::string, std::string> Summary(const std::string& folder) {
 
 class OutputFailure : public ::testing::TestWithParam<Writer> {
 protected:
+    OutputFailure() { LinkBuiltShow(show); }
+
     // Runs `command` (program first) in a scratch show folder.
     ProgramResult Run(const std::vector<std::string>& command) {
         const std::vector<std::string> args(command.begin() + 1, command.end());
@@ -123,7 +117,7 @@ protected:
         }
     }
 
-    ShowFolder show;
+    ScratchDir show;  // the built show's data, where tessel-capture runs
 };
 
 TEST_P(OutputFailure, AFullDiskLeavesThePreviousOutput) {

@@ -1,6 +1,7 @@
 #include "tests/support/player_run.h"
 
 #include "tests/support/program_run.h"
+#include "tests/support/show_folder.h"
 
 #include <chrono>
 #include <csignal>
@@ -74,8 +75,7 @@ std::vector<std::string> ErrorLines(const std::vector<std::string>& lines) {
 PlayerResult RunPlayer(const std::string& display, const ScratchDir& dir, const PlayerOptions& options) {
     PlayerResult result;
     if (options.writeConfig) dir.Write("Config.txt", options.config);
-    for (const auto& folder : options.showFolders)
-        dir.Link(folder, std::string(TESSEL_SHOW_DIR) + "/" + folder);
+    LinkBuiltShow(dir, options.showFolders);
 
     std::string errPath = dir / ".player-stderr";
     pid_t pid = fork();

@@ -23,13 +23,15 @@ std::string EncodePng(int width, int height, const std::vector<unsigned char>& r
 
 }  // namespace
 
+void LinkBuiltShow(const ScratchDir& dir, const std::vector<std::string>& parts) {
+    for (const std::string& part : parts) dir.Link(part, std::string(TESSEL_SHOW_DIR) + "/" + part);
+}
+
 ShowFolder::ShowFolder(const std::vector<std::string>& leaveOut) { LinkSourceShaders(leaveOut); }
 
 ShowFolder::ShowFolder(Contents contents) {
     if (contents == kSourceShaders) LinkSourceShaders({});
-    if (contents == kBuiltShow)
-        for (const char* folder : {"Shaders", "Textures", "Audio", "sync"})
-            Link(folder, std::string(TESSEL_SHOW_DIR) + "/" + folder);
+    if (contents == kBuiltShow) LinkBuiltShow(*this);
 }
 
 void ShowFolder::LinkSourceShaders(const std::vector<std::string>& leaveOut) const {

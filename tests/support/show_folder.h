@@ -11,6 +11,10 @@
 #include "sync/SyncSystem.h"
 #include "tests/support/scratch_dir.h"
 
+// Links these parts of the built show (Shaders, Textures, Audio, sync) into `dir`.
+void LinkBuiltShow(const ScratchDir& dir,
+                   const std::vector<std::string>& parts = {"Shaders", "Textures", "Audio", "sync"});
+
 class ShowFolder : public InScratchDir {
 public:
     enum Contents {
