@@ -21,6 +21,7 @@
 #include "tests/support/show_folder.h"
 #include "tests/support/x11_probe.h"
 #include "tests/support/xvfb_server.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -38,8 +39,6 @@ std::string ConstantSource(float fade) {
            "track Fade\n  0 " +
            std::to_string(fade) + "\n";
 }
-
-bool StartsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
 
 class AuthorWindow : public ::testing::Test {
 protected:

@@ -23,6 +23,7 @@
 #include "tests/support/websocket_client.h"
 #include "tests/support/x11_probe.h"
 #include "tests/support/xvfb_server.h"
+#include "tests/support/text.h"
 #include "tools/songform/TextLines.h"
 
 using nlohmann::json;
@@ -42,8 +43,6 @@ const char kSource[] =
     "track Bloom Wet\n  0 0.3\n"
     "track Exposure\n  0 1\n"
     "track Fade\n  0 0     # clear\n";
-
-bool StartsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
 
 class EditorWindow : public ::testing::Test {
 protected:

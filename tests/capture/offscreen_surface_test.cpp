@@ -82,19 +82,29 @@ Counts CountRed(const std::vector<uint8_t>& rgba) {
     return counts;
 }
 
-TEST(OffscreenSurface, ComposedFramesSkipMultisamplingAndOthersKeepIt) {
-    OffscreenSurface surface(kSize, kSize);
-    ASSERT_TRUE(surface.Create(nullptr, 4));
-    Triangle triangle;
-    ASSERT_TRUE(triangle.Create());
+// The triangle drawn once per entry of `composed` (a frame a post-processor
+// composes, or not) on a surface with `samples`, and the frames read back.
+std::vector<std::vector<uint8_t>> DrawFrames(int samples, const std::vector<bool>& composed) {
     std::vector<std::vector<uint8_t>> frames;
-    surface.SetConsumer([&](const uint8_t* rgba) {
-        frames.emplace_back(rgba, rgba + kSize * kSize * 4);
-        return true;
-    });
-    const bool composed[] = {false, true, true, false};
-    for (bool frame : composed) triangle.Frame(surface, frame);
-    ASSERT_TRUE(surface.Flush());
+    OffscreenSurface surface(kSize, kSize);
+    Triangle triangle;
+    if (!surface.Create(nullptr, samples)) return frames;
+    if (triangle.Create()) {
+        surface.SetConsumer([&](const uint8_t* rgba) {
+            frames.emplace_back(rgba, rgba + kSize * kSize * 4);
+            return true;
+        });
+        for (bool frame : composed) triangle.Frame(surface, frame);
+        if (!surface.Flush()) frames.clear();
+        triangle.Release();
+    }
+    surface.Release();
+    return frames;
+}
+
+TEST(OffscreenSurface, ComposedFramesSkipMultisamplingAndOthersKeepIt) {
+    const std::vector<bool> composed = {false, true, true, false};
+    const std::vector<std::vector<uint8_t>> frames = DrawFrames(4, composed);
     ASSERT_EQ(frames.size(), 4u);
 
     for (size_t k = 0; k < frames.size(); ++k) {
@@ -109,29 +119,14 @@ TEST(OffscreenSurface, ComposedFramesSkipMultisamplingAndOthersKeepIt) {
     }
     EXPECT_EQ(frames[1], frames[2]);
     EXPECT_EQ(frames[0], frames[3]);
-    triangle.Release();
-    surface.Release();
 }
 
 TEST(OffscreenSurface, WithoutMultisamplingEveryFrameIsDrawnTheSameWay) {
-    OffscreenSurface surface(kSize, kSize);
-    ASSERT_TRUE(surface.Create(nullptr, 0));
-    Triangle triangle;
-    ASSERT_TRUE(triangle.Create());
-    std::vector<std::vector<uint8_t>> frames;
-    surface.SetConsumer([&](const uint8_t* rgba) {
-        frames.emplace_back(rgba, rgba + kSize * kSize * 4);
-        return true;
-    });
-    triangle.Frame(surface, true);
-    triangle.Frame(surface, false);
-    ASSERT_TRUE(surface.Flush());
+    const std::vector<std::vector<uint8_t>> frames = DrawFrames(0, {true, false});
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(frames[0], frames[1]);
     EXPECT_EQ(CountRed(frames[0]).between, 0);
     EXPECT_GT(CountRed(frames[0]).white, kSize * kSize / 3);
-    triangle.Release();
-    surface.Release();
 }
 
 }  // namespace

@@ -33,6 +33,7 @@
 #include "tests/support/running_program.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/xvfb_server.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -40,8 +41,6 @@ namespace fs = std::filesystem;
 
 const char* const kPrograms[] = {"tessel", "tessel-capture", "tessel-author", "tools/synctool", "tools/songmaker",
                                  "tools/texturemaker"};
-
-bool StartsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 

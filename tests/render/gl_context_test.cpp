@@ -14,6 +14,7 @@
 #include "render/GLRenderer.h"
 #include "render/gl.h"
 #include "tests/render/gl_harness.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -37,8 +38,6 @@ bool AtLeast33(const std::string& version) {
     int minor = dot == std::string::npos ? 0 : std::atoi(version.c_str() + dot + 1);
     return major > 3 || (major == 3 && minor >= 3);
 }
-
-bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
 }  // namespace
 

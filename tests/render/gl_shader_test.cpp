@@ -13,6 +13,7 @@
 #include "render/ShaderProgram.h"
 #include "render/gl.h"
 #include "tests/render/gl_harness.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -58,8 +59,6 @@ protected:
         return logger.lines;
     }
 };
-
-bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
 }  // namespace
 
