@@ -57,6 +57,15 @@ SourceDocument Load(const std::string& text) {
     return document;
 }
 
+// Loads the production's track source, against its song form, into
+// `document`; false with *errors.
+bool LoadTheShow(std::string* text, SourceDocument* document, std::vector<std::string>* errors) {
+    *text = ReadFileBytes(std::string(TESSEL_SOURCE_DIR) + "/production/show.sync");
+    SongForm song;
+    return LoadSongForm(std::string(TESSEL_SOURCE_DIR) + "/production/song_sections.txt", song, *errors) &&
+           document->Load(*text, "show.sync", &song, errors);
+}
+
 KeyEdit Set(const std::string& track, int32_t row, float value, int32_t type = -2) {
     KeyEdit edit;
     edit.track = track;
@@ -237,12 +246,10 @@ TEST(SourceEdit, TimesAreRewrittenInTheirOwnStyle) {
 }
 
 TEST(SourceEdit, TheShowsSourceRoundTripsAndEveryKeyMovesAndComesBackByteForByte) {
-    const std::string text = ReadFileBytes(std::string(TESSEL_SOURCE_DIR) + "/production/show.sync");
-    SongForm song;
-    std::vector<std::string> errors;
-    ASSERT_TRUE(LoadSongForm(std::string(TESSEL_SOURCE_DIR) + "/production/song_sections.txt", song, errors));
+    std::string text;
     SourceDocument document;
-    ASSERT_TRUE(document.Load(text, "show.sync", &song, &errors)) << ::testing::PrintToString(errors);
+    std::vector<std::string> errors;
+    ASSERT_TRUE(LoadTheShow(&text, &document, &errors)) << ::testing::PrintToString(errors);
     EXPECT_EQ(document.Text(), text);
     size_t moved = 0;
     for (const SourceTrack& track : std::vector<SourceTrack>(document.Tracks())) {
@@ -296,12 +303,10 @@ TEST(SourceEdit, ChangedTrackNamesListsEveryDifferenceOnce) {
 TEST(SourceEdit, ThousandsOfRandomEditsOfTheShowAreAllTakenAndReadBack) {
     // Valid edits only (rows free or taken as each op needs): every one must
     // be taken, and the text must read back as the intended tracks.
-    const std::string text = ReadFileBytes(std::string(TESSEL_SOURCE_DIR) + "/production/show.sync");
-    SongForm song;
-    std::vector<std::string> errors;
-    ASSERT_TRUE(LoadSongForm(std::string(TESSEL_SOURCE_DIR) + "/production/song_sections.txt", song, errors));
+    std::string text;
     SourceDocument document;
-    ASSERT_TRUE(document.Load(text, "show.sync", &song, &errors));
+    std::vector<std::string> errors;
+    ASSERT_TRUE(LoadTheShow(&text, &document, &errors)) << ::testing::PrintToString(errors);
     std::mt19937 random(20240611);
     auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
     const float values[] = {0, 1, -1, 0.5f, 0.1f, 123.25f, -7e-3f, 1e9f};
