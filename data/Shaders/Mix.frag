@@ -23,7 +23,8 @@
 // Flash        float      flash to white                  0..1             no flash (1 = white)
 // Vignette     float      darkening toward the corners    0..1, ~0.4       none (1 = black corners)
 //
-// Reads: one texel of each texture per pixel (see Read), through texelFetch
+// Reads: one texel of each texture per pixel at the targets' size, four
+// after a window resize (see Read), through texelFetch
 // rather than the samplers: with the renderer's anisotropy Mesa's llvmpipe
 // turns every filtered read into an elliptical filter over several texels,
 // which softened the scene visibly even at 1:1.
@@ -41,13 +42,34 @@ uniform float Vignette;
 
 out vec4 FragColor;
 
-// The texel under the pixel: while the window keeps the size the targets
-// were made at, each pixel sits on its texel's centre, where a bilinear
-// filter gives that texel alone, so one read is exact. After a resize the
-// nearest texel stretches the picture over the window.
+// The bilinear filter the samplers would apply, paying only for the texels
+// it needs. While the window keeps the size the targets were made at, every
+// pixel sits on its texel's centre, where the filter gives that texel alone:
+// one read, exact. After a resize a pixel falls between texels and takes the
+// usual four. The reads run in a loop whose length is per pixel because
+// llvmpipe leaves a loop once no pixel of a group goes on, whereas both sides
+// of a branch always run there: with a branch the single read at the created
+// size would cost the four.
 vec3 Read(sampler2D source, vec2 uv) {
     ivec2 size = textureSize(source, 0);
-    return texelFetch(source, clamp(ivec2(uv * vec2(size)), ivec2(0), size - 1), 0).rgb;
+    ivec2 last = size - 1;
+    vec2 p = uv * vec2(size) - 0.5;
+    vec2 nearest = floor(p + 0.5);
+    // At the created size interpolation misses a centre by float rounding
+    // only. A pixel this close to a centre after a resize takes that texel:
+    // the filtered value would differ by less than an 8-bit step.
+    bool centred = all(lessThan(abs(p - nearest), vec2(1.0 / 256.0)));
+    vec2 cell = centred ? nearest : floor(p);
+    vec2 f = centred ? vec2(0.0) : p - cell;
+    int reads = centred ? 1 : 4;
+    vec3 sum = vec3(0.0);
+    int i = 0;
+    do {
+        ivec2 corner = ivec2(i & 1, i >> 1);
+        vec2 weight = mix(1.0 - f, f, vec2(corner));
+        sum += texelFetch(source, clamp(ivec2(cell) + corner, ivec2(0), last), 0).rgb * (weight.x * weight.y);
+    } while (++i < reads);
+    return sum;
 }
 
 void main() {

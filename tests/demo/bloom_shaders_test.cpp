@@ -3,7 +3,7 @@
 // hand-made bilinear filter of four texels: the same picture at window sizes
 // small, odd and large, and with a glow that reaches every border of the
 // blurred picture (where the blur's taps repeat the border texel); and after a window resize the final mix still
-// stretches the whole picture over the window instead of cropping it.
+// stretches the whole picture over the window instead of cropping it, filtered as the references filter it.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -143,9 +143,10 @@ TEST(BloomShaders, AfterAResizeTheMixStretchesThePictureOverTheWindow) {
     ASSERT_TRUE(stage.Start(320, 240));
     GlowingRain(show, stage);
     ParticleRain rain;
-    Bloom bloom;
+    Bloom bloom, reference;
     ASSERT_TRUE(rain.Init());
     ASSERT_TRUE(bloom.Init());
+    ASSERT_TRUE(InitReferenceBloom(show, &reference));  // its targets too at 320 x 240
     const Image whole = Through(stage, rain, bloom);
 
     // The targets keep 320 x 240; the window's viewport halves to 160 x 120
@@ -172,6 +173,15 @@ TEST(BloomShaders, AfterAResizeTheMixStretchesThePictureOverTheWindow) {
         }
     ASSERT_GT(lit, 200);
     EXPECT_GE(stretched, lit * 98 / 100);
+
+    // At an uneven scale every pixel falls between texels: the bilinear
+    // filter of the references, not the nearest texel.
+    stage.renderer.Resize(171, 229);
+    const Image expected = Through(stage, rain, reference);
+    const Image actual = Through(stage, rain, bloom);
+    EXPECT_LE(actual.MaxDifference(expected), 2);
+    EXPECT_LE(actual.CountDifferent(expected, 1), 229 * 171 / 1000);
+    reference.Shutdown();
     bloom.Shutdown();
     rain.Shutdown();
 }
