@@ -2,8 +2,9 @@
 // encode_video and mux examples: frames go to the encoders, every packet the
 // encoders return is rescaled to its stream's time base and interleaved into
 // the file. RGBA rows arrive bottom-up and are converted to yuv420p (BT.709,
-// limited range) by libswscale; s16 sound is converted to the AAC encoder's
-// planar float by libswresample in frame_size chunks, the last one padded.
+// limited range, 2x2 chroma means) by RgbaToYuv420; s16 sound is converted to
+// the AAC encoder's planar float by libswresample in frame_size chunks, the
+// last one padded.
 // The muxer writes through our own I/O callbacks into an output file, so the
 // video appears under its name only when complete.
 #include "capture/Mp4Sink.h"
@@ -15,7 +16,6 @@ extern "C" {
 #include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 #include <algorithm>
@@ -24,6 +24,7 @@ extern "C" {
 #include <numeric>
 #include <vector>
 
+#include "capture/RgbaToYuv420.h"
 #include "capture/SinkWorker.h"
 #include "platform/OutputFile.h"
 
@@ -62,7 +63,6 @@ struct Mp4Sink::Encoder {
     AVCodecContext* audio = nullptr;
     AVStream* videoStream = nullptr;
     AVStream* audioStream = nullptr;
-    SwsContext* scaler = nullptr;
     SwrContext* resampler = nullptr;
     AVFrame* picture = nullptr;
     AVFrame* sound = nullptr;
@@ -78,7 +78,6 @@ struct Mp4Sink::Encoder {
         av_packet_free(&packet);
         av_frame_free(&picture);
         av_frame_free(&sound);
-        sws_freeContext(scaler);
         swr_free(&resampler);
         avcodec_free_context(&video);
         avcodec_free_context(&audio);
@@ -146,15 +145,6 @@ struct Mp4Sink::Encoder {
             *error = AvError("cannot allocate a picture", result);
             return false;
         }
-        scaler = sws_getContext(format.width, format.height, AV_PIX_FMT_RGBA, format.width, format.height,
-                                AV_PIX_FMT_YUV420P, SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr,
-                                nullptr);
-        if (!scaler) {
-            *error = "cannot set up the RGBA to yuv420p conversion";
-            return false;
-        }
-        const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-        sws_setColorspaceDetails(scaler, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
         return true;
     }
 
@@ -281,10 +271,9 @@ struct Mp4Sink::Encoder {
             return false;
         }
         // Starting at the last row with a negative stride turns bottom-up rows top-down.
-        const int stride = format.width * 4;
-        const uint8_t* top[1] = {rgba + static_cast<size_t>(format.height - 1) * stride};
-        const int strides[1] = {-stride};
-        sws_scale(scaler, top, strides, 0, format.height, picture->data, picture->linesize);
+        const ptrdiff_t stride = static_cast<ptrdiff_t>(format.width) * 4;
+        RgbaToYuv420(rgba + (format.height - 1) * stride, -stride, format.width, format.height, picture->data,
+                     picture->linesize);
         picture->pts = nextPicture++;
         return Encode(video, videoStream, picture, error);
     }
