@@ -1,5 +1,5 @@
-// The capture's off-screen surface: framebuffer objects on an EGL context and
-// an asynchronous read-back through two pixel buffer objects.
+// The capture's off-screen surface: framebuffer objects on an EGL context,
+// each frame read back while the next one is drawn.
 #include "capture/OffscreenSurface.h"
 
 #include <string>
@@ -34,42 +34,44 @@ bool OffscreenSurface::CreateFramebuffers(int samples) {
         glBindRenderbuffer(GL_RENDERBUFFER, *name);
         glRenderbufferStorageMultisample(GL_RENDERBUFFER, count, format, width, height);
     };
-    glGenFramebuffers(1, &drawFramebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, drawFramebuffer);
-    makeRenderbuffer(&colorRenderbuffer, samples, GL_RGBA8);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorRenderbuffer);
     makeRenderbuffer(&depthRenderbuffer, samples, GL_DEPTH24_STENCIL8);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthRenderbuffer);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
-
     if (samples > 0) {
-        glGenFramebuffers(1, &resolveFramebuffer);
-        glBindFramebuffer(GL_FRAMEBUFFER, resolveFramebuffer);
-        makeRenderbuffer(&resolveRenderbuffer, 0, GL_RGBA8);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, resolveRenderbuffer);
+        glGenFramebuffers(1, &multisampledFramebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, multisampledFramebuffer);
+        makeRenderbuffer(&colorRenderbuffer, samples, GL_RGBA8);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorRenderbuffer);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthRenderbuffer);
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
+    }
+    glGenFramebuffers(2, plainFramebuffers);
+    for (int k = 0; k < 2; ++k) {
+        glBindFramebuffer(GL_FRAMEBUFFER, plainFramebuffers[k]);
+        makeRenderbuffer(&plainRenderbuffers[k], 0, GL_RGBA8);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, plainRenderbuffers[k]);
+        // Without multisampling every frame is drawn here, scenes with their depth.
+        if (samples == 0)
+            glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                      depthRenderbuffer);
         if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
     }
     glBindRenderbuffer(GL_RENDERBUFFER, 0);
-
-    const GLsizeiptr frameBytes = static_cast<GLsizeiptr>(width) * height * 4;
-    glGenBuffers(2, packBuffers);
-    for (uint32_t buffer : packBuffers) {
-        glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
-        glBufferData(GL_PIXEL_PACK_BUFFER, frameBytes, nullptr, GL_STREAM_READ);
-    }
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    pixels.assign(static_cast<size_t>(width) * height * 4, 0);
 
     // The renderer reads its size from the viewport and draws into whatever
     // framebuffer is bound, as it would into a window.
-    glBindFramebuffer(GL_FRAMEBUFFER, drawFramebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, DefaultFramebuffer());
     glViewport(0, 0, width, height);
     return true;
 }
 
+uint32_t OffscreenSurface::DefaultFramebuffer() const {
+    return multisampledFramebuffer ? multisampledFramebuffer : plainFramebuffers[turn];
+}
+
 void OffscreenSurface::BeginFrame(bool composed) {
     if (!created) return;
-    drawnPlain = composed && resolveFramebuffer != 0;
-    glBindFramebuffer(GL_FRAMEBUFFER, drawnPlain ? resolveFramebuffer : drawFramebuffer);
+    drawnPlain = composed || !multisampledFramebuffer;
+    glBindFramebuffer(GL_FRAMEBUFFER, drawnPlain ? plainFramebuffers[turn] : multisampledFramebuffer);
 }
 
 void OffscreenSurface::SetConsumer(FrameConsumer newConsumer) {
@@ -84,48 +86,43 @@ bool OffscreenSurface::Present() {
     // Unread frames are still finished, so that each frame costs its drawing.
     if (!consumer) {
         glFinish();
-        glBindFramebuffer(GL_FRAMEBUFFER, drawFramebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, DefaultFramebuffer());
         return true;
     }
-    if (resolveFramebuffer && !plain) {
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, drawFramebuffer);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFramebuffer);
+    if (!plain) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, multisampledFramebuffer);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, plainFramebuffers[turn]);
         glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     }
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, resolveFramebuffer ? resolveFramebuffer : drawFramebuffer);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, packBuffers[nextPackBuffer]);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-    glBindFramebuffer(GL_FRAMEBUFFER, drawFramebuffer);
-
+    // The rasterizer threads start on this frame while the previous one is read.
+    glFlush();
     const bool handed = Flush();
     readPending = true;
-    nextPackBuffer = 1 - nextPackBuffer;
+    turn = 1 - turn;
+    glBindFramebuffer(GL_FRAMEBUFFER, DefaultFramebuffer());
     return handed;
 }
 
 bool OffscreenSurface::Flush() {
     if (!readPending || !consumer) return true;
     readPending = false;
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, packBuffers[1 - nextPackBuffer]);
-    const void* pixels = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
-    const bool handed = pixels && consumer(static_cast<const uint8_t*>(pixels));
-    if (pixels) glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-    return handed;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, plainFramebuffers[1 - turn]);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, DefaultFramebuffer());
+    return consumer(pixels.data());
 }
 
 void OffscreenSurface::DeleteFramebuffers() {
-    glDeleteBuffers(2, packBuffers);
-    glDeleteFramebuffers(1, &resolveFramebuffer);
-    glDeleteFramebuffers(1, &drawFramebuffer);
-    glDeleteRenderbuffers(1, &resolveRenderbuffer);
+    glDeleteFramebuffers(2, plainFramebuffers);
+    glDeleteRenderbuffers(2, plainRenderbuffers);
+    glDeleteFramebuffers(1, &multisampledFramebuffer);
     glDeleteRenderbuffers(1, &depthRenderbuffer);
     glDeleteRenderbuffers(1, &colorRenderbuffer);
-    packBuffers[0] = packBuffers[1] = 0;
-    resolveFramebuffer = drawFramebuffer = 0;
-    resolveRenderbuffer = depthRenderbuffer = colorRenderbuffer = 0;
+    plainFramebuffers[0] = plainFramebuffers[1] = plainRenderbuffers[0] = plainRenderbuffers[1] = 0;
+    multisampledFramebuffer = depthRenderbuffer = colorRenderbuffer = 0;
+    pixels = std::vector<uint8_t>();
+    turn = 0;
 }
 
 void OffscreenSurface::Release() {
