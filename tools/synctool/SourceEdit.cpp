@@ -44,6 +44,10 @@ std::vector<Line> SplitKeepingEnds(const std::string& text) {
     return lines;
 }
 
+// Whether the line has a line end: a "\r" alone, as the last byte of a file,
+// is not one (the parser drops it like the one before a line end).
+bool Ended(const Line& line) { return !line.end.empty() && line.end.back() == '\n'; }
+
 std::string Join(const std::vector<Line>& lines) {
     std::string text;
     for (const Line& line : lines) text += line.body + line.end;
@@ -284,8 +288,8 @@ bool SourceDocument::ApplyOne(const KeyEdit& edit, std::string* error) {
     // Puts a line in before lines[index], ended like the line before it. Put
     // after a last line without an end, it becomes that last line.
     auto insertLine = [&](size_t index, const std::string& body) {
-        std::string end = index > 0 && !lines[index - 1].end.empty() ? lines[index - 1].end : lineEnd;
-        if (index == lines.size() && !lines.empty() && lines.back().end.empty()) {
+        std::string end = index > 0 && Ended(lines[index - 1]) ? lines[index - 1].end : lineEnd;
+        if (index == lines.size() && !lines.empty() && !Ended(lines.back())) {
             lines.back().end = lineEnd;
             end.clear();
         }
@@ -303,7 +307,7 @@ bool SourceDocument::ApplyOne(const KeyEdit& edit, std::string* error) {
                 }
                 const int32_t type = edit.keepType ? Step : edit.type;
                 // A new block after a blank line, as `synctool dump` writes tracks.
-                if (!lines.empty() && lines.back().end.empty()) lines.back().end = lineEnd;
+                if (!lines.empty() && !Ended(lines.back())) lines.back().end = lineEnd;
                 if (!lines.empty() && lines.back().body.find_first_not_of(" \t") != std::string::npos)
                     lines.push_back(Line{"", lineEnd});
                 lines.push_back(Line{"track " + edit.track, lineEnd});
@@ -393,9 +397,9 @@ bool SourceDocument::ApplyOne(const KeyEdit& edit, std::string* error) {
             }
             // The line (and a comment on it) goes to its new place among the keys.
             size_t lineIndex = LineIndexFor(*track, edit.to, at);
-            if (lines[size_t(written.line - 1)].end.empty() && written.line > 1) {
+            if (!Ended(lines[size_t(written.line - 1)]) && written.line > 1) {
                 // The last line moves up: the line now last keeps the file's missing end.
-                lines[size_t(written.line - 2)].end.clear();
+                lines[size_t(written.line - 2)].end = lines[size_t(written.line - 1)].end;
             }
             lines.erase(lines.begin() + (written.line - 1));
             if (lineIndex > size_t(written.line - 1)) --lineIndex;
