@@ -350,7 +350,11 @@ TEST(EditorService, APageThatFallsBehindIsDroppedWhileTheFramesAndOtherPagesGoOn
     // A big track, so that each change message is large.
     std::string source = "track Fade\n";
     for (int row = 0; row < 4000; ++row) source += "  " + FormatBeatTime(row) + " 0.123456\n";
-    ServiceHarness service(source, [](EditorConfig& c) { c.pushQueueLimit = 64; });
+    // Dropped for the count of messages: the bytes allowed are far more.
+    ServiceHarness service(source, [](EditorConfig& c) {
+        c.pushQueueLimit = 64;
+        c.pushQueueBytes = size_t(1) << 30;
+    });
     ASSERT_TRUE(service.Started()) << service.error;
     auto stalled = service.Live(false, 4096);
     auto healthy = service.Live();
