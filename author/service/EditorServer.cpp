@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <civetweb.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -24,6 +25,10 @@ namespace {
 std::once_flag libraryStarted;
 
 const char kPushPath[] = "/api/live";
+
+// A request and its reply together at least this large are followed by
+// giving freed memory back to the system.
+const size_t kLargeExchange = 256 * 1024;
 
 const char kMissingEditor[] =
     "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Tessel editor</title></head><body>"
@@ -281,6 +286,19 @@ EditorServer::BodyRead EditorServer::ReadBody(mg_connection* connection, std::st
     return result;
 }
 
+int EditorServer::RespondLarge(mg_connection* connection, EditorRoutes::Reply reply, size_t bytes) {
+    const int handled = RespondJson(connection, reply.status, reply.body);
+    if (bytes >= kLargeExchange) {
+        // Building and parsing that much took large blocks from this worker's
+        // own allocator arena, which keeps them once freed: with a few dozen
+        // workers that adds up to hundreds of MiB kept after a burst. Such
+        // requests are rare (a page loading, a big edit), so they are given back.
+        std::string().swap(reply.body);
+        malloc_trim(0);
+    }
+    return handled;
+}
+
 int EditorServer::Serve(mg_connection* connection) {
     const mg_request_info* request = mg_get_request_info(connection);
     const std::string method = request->request_method ? request->request_method : "";
@@ -305,16 +323,19 @@ int EditorServer::Serve(mg_connection* connection) {
                                              std::to_string(config.idleMilliseconds) + " ms: nothing was done"),
                                    true);
         }
-        const EditorRoutes::Reply reply = routes->Post(path, body);
-        return RespondJson(connection, reply.status, reply.body);
+        EditorRoutes::Reply reply = routes->Post(path, body);
+        const size_t bytes = body.size() + reply.body.size();
+        std::string().swap(body);
+        return RespondLarge(connection, std::move(reply), bytes);
     }
     if (method != "GET" && method != "HEAD")
         return RespondJson(connection, 405, ErrorJson("method " + method + " is not used here"));
     if (IsPushPath(path))
         return RespondJson(connection, 400, ErrorJson("/api/live is a WebSocket: connect with an upgrade"));
     if (api) {
-        const EditorRoutes::Reply reply = routes->Get(path);
-        return RespondJson(connection, reply.status, reply.body);
+        EditorRoutes::Reply reply = routes->Get(path);
+        const size_t bytes = reply.body.size();
+        return RespondLarge(connection, std::move(reply), bytes);
     }
     if (const StaticFiles::File* file = files ? files->Find(path) : nullptr)
         return Respond(connection, 200, file->type, file->bytes);

@@ -78,6 +78,9 @@ private:
     int Guard(mg_connection* connection);
     int Serve(mg_connection* connection);
     BodyRead ReadBody(mg_connection* connection, std::string* body);
+    // Answers a route's reply; after a large exchange (`bytes` of body and
+    // reply) gives freed memory back.
+    int RespondLarge(mg_connection* connection, EditorRoutes::Reply reply, size_t bytes);
 
     EditorRoutes* routes;
     const StaticFiles* files;

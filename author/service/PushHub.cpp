@@ -1,6 +1,8 @@
 // PushHub: per-client queues and senders.
 #include "author/service/PushHub.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 
 PushHub::~PushHub() {
@@ -35,6 +37,9 @@ void PushHub::Remove(const std::shared_ptr<Client>& client) {
         count = clients.size();
     }
     client->Stop();
+    // What a page that fell behind had queued came in large blocks that the
+    // allocator keeps for reuse; a page leaving is rare, so it is given back.
+    malloc_trim(0);
 }
 
 void PushHub::Broadcast(const std::string& text) {
