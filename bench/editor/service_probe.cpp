@@ -270,6 +270,20 @@ void Probe(const Author& author) {
         row->note = std::to_string(reply.status);
     });
 
+    Case(author, "slow headers (1 byte / s)", false, [&](Row* row) {
+        const int s = OpenIdleConnection(author.port);
+        const std::string request = "GET /api/show HTTP/1.1\r\nHost: " + author.Host() + "\r\n" + author.Bearer() +
+                                    "\r\nX-Slow: " + std::string(100, 'x') + "\r\n\r\n";
+        const Clock::time_point start = Clock::now();
+        bool cut = false;
+        for (size_t i = 0; i < request.size() && !cut; ++i) {
+            cut = send(s, &request[i], 1, MSG_NOSIGNAL) != 1 || PeerClosed(s, 1);
+        }
+        close(s);
+        row->refused = Count(cut, 1);
+        row->note = "closed after " + Seconds(Since(start));
+    });
+
     Case(author, "40 slow bodies (1 byte / 2 s)", false, [&](Row* row) {
         const std::string head = "POST /api/edit HTTP/1.1\r\nHost: " + author.Host() + "\r\n" + author.Bearer() +
                                  "\r\nContent-Length: 100000\r\n\r\n";
