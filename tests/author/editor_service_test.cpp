@@ -350,10 +350,13 @@ TEST(EditorService, APageThatFallsBehindIsDroppedWhileTheFramesAndOtherPagesGoOn
     // A big track, so that each change message is large.
     std::string source = "track Fade\n";
     for (int row = 0; row < 4000; ++row) source += "  " + FormatBeatTime(row) + " 0.123456\n";
-    // Dropped for the count of messages: the bytes allowed are far more.
+    // Dropped for the count of messages: the bytes allowed are far more. The
+    // page that never reads answers no ping either: on a slow machine the
+    // pings would close it before it falls behind, so they wait a minute.
     ServiceHarness service(source, [](EditorConfig& c) {
         c.pushQueueLimit = 64;
         c.pushQueueBytes = size_t(1) << 30;
+        c.server.idleMilliseconds = 60000;
     });
     ASSERT_TRUE(service.Started()) << service.error;
     auto stalled = service.Live(false, 4096);
@@ -458,8 +461,14 @@ TEST(EditorService, APageIsDroppedForTheBytesItFallsBehindByAsWellAsForTheMessag
     // about 90 KB each, far fewer than the 512 messages a page may lag by.
     std::string source = "track Fade\n";
     for (int row = 0; row < 2000; ++row) source += "  " + FormatBeatTime(row) + " 0.123456\n";
+    // Pings a minute apart, as above.
     ServiceHarness service(
-        source, [](EditorConfig& c) { c.pushQueueBytes = 512 * 1024; }, false);
+        source,
+        [](EditorConfig& c) {
+            c.pushQueueBytes = 512 * 1024;
+            c.server.idleMilliseconds = 60000;
+        },
+        false);
     ASSERT_TRUE(service.Started()) << service.error;
     auto stalled = service.Live(false, 4096);
     auto healthy = service.Live();
