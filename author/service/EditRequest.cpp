@@ -8,11 +8,18 @@
 #include <climits>
 #include <cmath>
 
+#include "author/service/BodyJson.h"
 #include "author/service/ShowJson.h"
 
 namespace {
 
 using nlohmann::json;
+
+// Below this a double rounds to a finite float (FLT_MAX and half its step:
+// the midpoint itself rounds to even, which is infinity). /api/show writes a
+// value as the shortest text of its float, 3.4028235e+38 for FLT_MAX, which
+// reads back as a double a little above FLT_MAX.
+const double kFloatRoundingLimit = double(FLT_MAX) + std::ldexp(1.0, 103);
 
 // A whole row number that a track file can hold.
 bool ReadRow(const json& op, const char* field, int32_t* row, std::string* error) {
@@ -60,21 +67,25 @@ bool ReadOp(const json& op, KeyEdit* edit, std::string* error) {
     if (kind == "set") {
         edit->kind = KeyEditKind::Set;
         if (!ReadRow(op, "row", &edit->row, error)) return false;
-        if (!op.contains("value") || !op["value"].is_number()) {
+        if (op.contains("value") && op["value"].is_null()) {
+            // As /api/show lists a value that is not a finite number: the key keeps it.
+            edit->keepValue = true;
+        } else if (!op.contains("value") || !op["value"].is_number()) {
             *error = "'value' is not a number";
             return false;
+        } else {
+            const double value = op["value"].get<double>();
+            if (!std::isfinite(value) || !(std::fabs(value) < kFloatRoundingLimit)) {
+                *error = "'value' is not a finite 32-bit float";
+                return false;
+            }
+            edit->value = float(value);
         }
-        const double value = op["value"].get<double>();
-        if (!std::isfinite(value) || std::fabs(value) > double(FLT_MAX)) {
-            *error = "'value' is not a finite 32-bit float";
-            return false;
-        }
-        edit->value = float(value);
         edit->keepType = true;
         if (op.contains("interp")) {
             const json& interp = op["interp"];
             if (!interp.is_string() || !InterpolationFromText(interp.get<std::string>(), &edit->type)) {
-                *error = "unknown interpolation " + Dump(interp) + " (step, linear, smooth or ramp)";
+                *error = "unknown interpolation " + Excerpt(interp) + " (step, linear, smooth or ramp)";
                 return false;
             }
             edit->keepType = false;
@@ -89,7 +100,7 @@ bool ReadOp(const json& op, KeyEdit* edit, std::string* error) {
         edit->kind = KeyEditKind::Move;
         return ReadRow(op, "from", &edit->row, error) && ReadRow(op, "to", &edit->to, error);
     }
-    *error = "unknown op " + Dump(op["op"]) + " (set, delete or move)";
+    *error = "unknown op " + Excerpt(op["op"]) + " (set, delete or move)";
     return false;
 }
 
@@ -102,11 +113,8 @@ bool ReadNumber(const json& value, double* number) {
 }  // namespace
 
 bool ParseEditRequest(const std::string& body, EditRequest* request, std::string* error) {
-    const json root = json::parse(body, nullptr, false);
-    if (root.is_discarded()) {
-        *error = "the body is not JSON";
-        return false;
-    }
+    json root;
+    if (!ParseBodyJson(body, &root, error)) return false;
     if (!root.is_object() || !root.contains("ops") || !root["ops"].is_array()) {
         *error = "the body needs \"ops\": [...]";
         return false;
@@ -122,11 +130,18 @@ bool ParseEditRequest(const std::string& body, EditRequest* request, std::string
         return false;
     }
     if (root.contains("revision") && !root["revision"].is_null()) {
-        if (!root["revision"].is_number_integer()) {
+        const json& revision = root["revision"];
+        if (!revision.is_number_integer()) {
             *error = "'revision' is not a whole number";
             return false;
         }
-        request->revision = root["revision"].get<int64_t>();
+        // Never wrapped: 2^63 read as a signed number would be -2^63.
+        if (revision.is_number_unsigned() ? revision.get<uint64_t>() > uint64_t(INT64_MAX)
+                                          : revision.get<int64_t>() < 0) {
+            *error = "'revision' is outside the revisions there are (0 to " + std::to_string(INT64_MAX) + ")";
+            return false;
+        }
+        request->revision = revision.get<int64_t>();
     }
     if (root.contains("group") && !root["group"].is_null()) {
         if (!root["group"].is_string() || root["group"].get<std::string>().size() > 256) {
@@ -149,9 +164,10 @@ bool ParseEditRequest(const std::string& body, EditRequest* request, std::string
 }
 
 bool ParseTransportRequest(const std::string& body, TransportRequest* request, std::string* error) {
-    const json root = json::parse(body, nullptr, false);
-    if (root.is_discarded() || !root.is_object()) {
-        *error = root.is_discarded() ? "the body is not JSON" : "the body is not an object";
+    json root;
+    if (!ParseBodyJson(body, &root, error)) return false;
+    if (!root.is_object()) {
+        *error = "the body is not an object";
         return false;
     }
     if (root.contains("play")) {

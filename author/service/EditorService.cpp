@@ -41,7 +41,7 @@ bool EditorService::Listen(const ServerConfig& wanted, std::string* error) {
 bool EditorService::Start(const EditorConfig& wanted, std::string* error) {
     if (!server && !Listen(wanted.server, error)) return false;
     config = wanted;
-    hub.SetQueueLimit(config.pushQueueLimit);
+    hub.SetQueueLimit(config.pushQueueLimit, config.pushQueueBytes);
     files.Load(config.editorFolder);  // none: "/" says the editor's files are missing
 
     document = std::make_unique<ShowDocument>(config.demoTracks, static_cast<DocumentListener*>(this));

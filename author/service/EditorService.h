@@ -35,6 +35,7 @@ struct EditorConfig {
     std::chrono::milliseconds saveThrottle{250};
     std::chrono::milliseconds transportWait{2000};
     size_t pushQueueLimit = 512;  // messages a page may fall behind by before it is dropped
+    size_t pushQueueBytes = size_t(8) << 20;  // and bytes of them
 };
 
 // What the main thread does for the service: the author session, or a

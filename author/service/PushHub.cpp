@@ -1,6 +1,8 @@
 // PushHub: per-client queues and senders.
 #include "author/service/PushHub.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 
 PushHub::~PushHub() {
@@ -14,8 +16,8 @@ PushHub::~PushHub() {
 }
 
 std::shared_ptr<PushHub::Client> PushHub::Add(Send send, Close close, const std::string& hello) {
-    auto client = std::make_shared<Client>(std::move(send), std::move(close), queueLimit, &dropped);
-    client->Queue(hello);
+    auto client = std::make_shared<Client>(std::move(send), std::move(close), queueLimit, queueBytes, &dropped);
+    client->Queue(std::make_shared<const std::string>(hello));
     {
         // Listed before anything is sent, so that it misses no broadcast
         // made after its hello.
@@ -35,10 +37,15 @@ void PushHub::Remove(const std::shared_ptr<Client>& client) {
         count = clients.size();
     }
     client->Stop();
+    // What a page that fell behind had queued came in large blocks that the
+    // allocator keeps for reuse; a page leaving is rare, so it is given back.
+    malloc_trim(0);
 }
 
-void PushHub::Broadcast(const std::string& message) {
+void PushHub::Broadcast(const std::string& text) {
     std::lock_guard<std::mutex> hold(lock);
+    if (clients.empty()) return;
+    const Client::Message message = std::make_shared<const std::string>(text);
     for (auto it = clients.begin(); it != clients.end();) {
         if ((*it)->Queue(message))
             ++it;
@@ -48,19 +55,21 @@ void PushHub::Broadcast(const std::string& message) {
     count = clients.size();
 }
 
-bool PushHub::Client::Queue(const std::string& message) {
+bool PushHub::Client::Queue(const Message& message) {
     bool accepted = true;
     {
         std::lock_guard<std::mutex> hold(lock);
         if (dropped || stopping) return false;
-        if (queue.size() >= limit) {
+        if (queue.size() >= limit || (!queue.empty() && queuedBytes + message->size() > byteLimit)) {
             // Fallen behind: it reconnects and reloads rather than stalling anyone.
             dropped = true;
-            queue.clear();
+            std::deque<Message>().swap(queue);
+            queuedBytes = 0;
             ++*droppedCount;
             accepted = false;
         } else {
             queue.push_back(message);
+            queuedBytes += message->size();
         }
     }
     // Woken outside the lock, so that the sender does not wake into a held lock.
@@ -86,7 +95,7 @@ void PushHub::Client::Stop() {
 
 void PushHub::Client::Run() {
     for (;;) {
-        std::string message;
+        Message message;
         {
             std::unique_lock<std::mutex> hold(lock);
             wake.wait(hold, [this] { return stopping || dropped || !queue.empty(); });
@@ -94,12 +103,14 @@ void PushHub::Client::Run() {
             if (dropped) break;
             message = std::move(queue.front());
             queue.pop_front();
+            queuedBytes -= message->size();
         }
-        if (!send(message)) {
+        if (!send(*message)) {
             std::lock_guard<std::mutex> hold(lock);
             if (!dropped) ++*droppedCount;
             dropped = true;
-            queue.clear();
+            std::deque<Message>().swap(queue);
+            queuedBytes = 0;
             break;
         }
     }

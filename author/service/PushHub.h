@@ -1,8 +1,9 @@
 // PushHub: the pages connected to the push channel. Broadcasting never
-// waits on the network: each client has its own bounded queue and its own
-// sender thread; a client whose queue overflows (it falls behind) or whose
-// send fails is dropped, and its connection is asked to close. The main
-// thread may broadcast every frame.
+// waits on the network: each client has its own queue, bounded in messages
+// and in bytes, and its own sender thread; a client whose queue overflows
+// either (it falls behind) or whose send fails is dropped, and its
+// connection is asked to close. A message broadcast is held once, however
+// many queues hold it. The main thread may broadcast every frame.
 #pragma once
 
 #include <atomic>
@@ -25,9 +26,15 @@ public:
 
     class Client;
 
-    explicit PushHub(size_t queueLimit = 512) : queueLimit(queueLimit) {}
-    // For clients added from now on.
-    void SetQueueLimit(size_t limit) { queueLimit = limit; }
+    explicit PushHub(size_t queueLimit = 512, size_t queueBytes = size_t(8) << 20)
+        : queueLimit(queueLimit), queueBytes(queueBytes) {}
+    // For clients added from now on: the messages and the bytes a client's
+    // queue may hold (a message larger than the bytes still goes to an
+    // empty queue).
+    void SetQueueLimit(size_t limit, size_t bytes) {
+        queueLimit = limit;
+        queueBytes = bytes;
+    }
     ~PushHub();
     PushHub(const PushHub&) = delete;
     PushHub& operator=(const PushHub&) = delete;
@@ -49,6 +56,7 @@ public:
 
 private:
     std::atomic<size_t> queueLimit;
+    std::atomic<size_t> queueBytes;
     mutable std::mutex lock;
     std::vector<std::shared_ptr<Client>> clients;
     std::atomic<size_t> count{0};
@@ -57,11 +65,12 @@ private:
 
 class PushHub::Client {
 public:
-    Client(Send send, Close close, size_t limit, std::atomic<size_t>* droppedCount)
-        : send(std::move(send)), close(std::move(close)), limit(limit), droppedCount(droppedCount) {}
+    using Message = std::shared_ptr<const std::string>;
+    Client(Send send, Close close, size_t limit, size_t byteLimit, std::atomic<size_t>* droppedCount)
+        : send(std::move(send)), close(std::move(close)), limit(limit), byteLimit(byteLimit), droppedCount(droppedCount) {}
     ~Client();
     // Queues a message; false when the client is (now) dropped.
-    bool Queue(const std::string& message);
+    bool Queue(const Message& message);
     void Start();
     void Stop();
 
@@ -71,10 +80,12 @@ private:
     Send send;
     Close close;
     size_t limit;
+    size_t byteLimit;
     std::atomic<size_t>* droppedCount;
     std::mutex lock;
     std::condition_variable wake;
-    std::deque<std::string> queue;
+    std::deque<Message> queue;
+    size_t queuedBytes = 0;
     bool stopping = false;
     bool dropped = false;
     std::thread sender;

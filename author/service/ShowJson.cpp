@@ -18,6 +18,12 @@ bool InterpolationFromText(const std::string& text, int32_t* type) {
             *type = t;
             return true;
         }
+    // A type the source writes as a number goes out as that number's text.
+    for (int32_t t = -128; t <= 127; ++t)
+        if (text == InterpolationText(t)) {
+            *type = t;
+            return true;
+        }
     return false;
 }
 

@@ -14,7 +14,8 @@
 
 // "step", "linear", "smooth", "ramp", or the type's number as text.
 std::string InterpolationText(int32_t type);
-// The type of one of the four names; false for anything else.
+// The type of one of the four names or of a type's number as
+// InterpolationText writes it (-128 to 127); false for anything else.
 bool InterpolationFromText(const std::string& text, int32_t* type);
 
 // {"name", "keys":[{"row","value","interp"}]}

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -253,4 +255,140 @@ TEST(EditorSecurity, TheServiceWritesOnlyItsSource) {
         << service.SourceFile();
     service.service.Stop();
     EXPECT_EQ(FileNamesIn(service.dir.path()), (std::vector<std::string>{"show.sync", "song.txt"}));
+}
+
+TEST(EditorSecurity, EveryFormCivetwebRoutesToThePushChannelIsCheckedAsItsHandshake) {
+    ServiceHarness service(kSource);
+    ASSERT_TRUE(service.Started()) << service.error;
+    const int port = service.Port();
+    const std::string cookie = "Cookie: tessel_session=" + service.Token();
+    auto handshake = [&](const std::string& path, const std::string& upgrade, const std::string& connection,
+                         const std::string& origin) {
+        return "GET " + path + " HTTP/1.1\r\nHost: " + Host(port) + "\r\nUpgrade: " + upgrade +
+               "\r\nConnection: " + connection +
+               "\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n" + cookie +
+               "\r\nOrigin: " + origin + "\r\n\r\n";
+    };
+    const std::string evil = "http://127.0.0.1:" + std::to_string(port + 1);
+    for (const char* path : {"/api/live", "/api/live/", "/api/live/x", "/API/LIVE", "/api/livex", "/api/live?x=1",
+                             "/api/%6cive", "/api/./live", "/x/../api/live", "//api/live"})
+        for (const char* upgrade : {"websocket", "websocket, foo", "WebSocket", "foo, websocket"})
+            for (const char* connection : {"Upgrade", "keep-alive, upgrade"})
+                EXPECT_EQ(WebSocketClient::Raw(port, handshake(path, upgrade, connection, evil))->Handshake(), 403)
+                    << path << " / " << upgrade << " / " << connection;
+    // Those forms do reach the channel from the service's own page.
+    EXPECT_EQ(WebSocketClient::Raw(port, handshake("/api/live/x", "websocket, foo", "Upgrade", "http://" + Host(port)))
+                  ->Handshake(),
+              101);
+
+    // Whatever reaches the other handlers is checked for what they do.
+    for (const char* path : {"/api/edit/", "//api/edit", "/api%2Fedit", "/api/./edit", "/x/../api/edit", "/API/edit"})
+        EXPECT_EQ(Request(port, "POST", path, {"Host: " + Host(port), cookie, "Origin: " + evil}, kEdit).status, 403)
+            << path;
+    for (const char* method : {"PUT", "DELETE", "PATCH", "OPTIONS"})
+        EXPECT_EQ(Request(port, method, "/api/edit", {"Host: " + Host(port), cookie, "Origin: " + evil}).status, 403)
+            << method;
+    const HttpReply head = Request(port, "HEAD", "/api/show", {"Host: " + Host(port), cookie, "Origin: " + evil});
+    EXPECT_EQ(head.body, "") << "a read answers no body to HEAD";
+    EXPECT_EQ(service.SourceFile(), kSource);
+    EXPECT_EQ(nlohmann::json::parse(service.Get("/api/show").body)["revision"], 1);
+}
+
+namespace {
+
+// A masked client frame header claiming `length` bytes (the mask all zero).
+std::string FrameHeader(int opcode, uint64_t length, bool fin = true) {
+    std::string header(1, char((fin ? 0x80 : 0) | opcode));
+    if (length < 126) {
+        header += char(0x80 | length);
+    } else if (length < 65536) {
+        header += char(0x80 | 126);
+        for (int shift = 8; shift >= 0; shift -= 8) header += char((length >> shift) & 0xFF);
+    } else {
+        header += char(0x80 | 127);
+        for (int shift = 56; shift >= 0; shift -= 8) header += char((length >> shift) & 0xFF);
+    }
+    return header + std::string(4, '\0');
+}
+
+}  // namespace
+
+TEST(EditorSecurity, APagesFramesAreBoundedInSizeAndInTimeAndClosedPastEither) {
+    ServiceHarness service(kSource);  // an idle time of 2 s: a frame may take that long
+    ASSERT_TRUE(service.Started()) << service.error;
+    auto huge = service.Live(), large = service.Live(), stalled = service.Live(), fragments = service.Live(),
+         fine = service.Live();
+    for (auto* page : {&huge, &large, &stalled, &fragments, &fine}) ASSERT_EQ((*page)->Handshake(), 101);
+    // Closed on the header alone: nothing of the 2 GiB is waited for.
+    ASSERT_TRUE(huge->SendRaw(FrameHeader(0x1, uint64_t(1) << 31)));
+    ASSERT_TRUE(large->SendRaw(FrameHeader(0x2, 4097) + std::string(4097, 'x')));
+    ASSERT_TRUE(stalled->SendRaw(FrameHeader(0x1, 100) + std::string(10, 'x')));
+    ASSERT_TRUE(fragments->SendRaw(FrameHeader(0x1, 3000, false) + std::string(3000, 'x') + FrameHeader(0x0, 3000) +
+                                   std::string(3000, 'x')));
+    ASSERT_TRUE(fine->SendRaw(FrameHeader(0x1, 3000) + std::string(3000, 'x') + FrameHeader(0x9, 4) + "ping"));
+    for (auto* page : {&huge, &large, &stalled, &fragments})
+        EXPECT_TRUE((*page)->WaitClosed(30)) << "closed past the bound";
+    EXPECT_TRUE(WaitUntil([&] { return service.service.Hub().Clients() == 1; }, 30));
+    // A page sending small messages goes on getting every change.
+    ASSERT_EQ(service.Post("/api/edit", kEdit).status, 200);
+    std::string message;
+    EXPECT_TRUE(fine->Next([](const std::string& m) { return Field(m, "type") == "document"; }, &message));
+    fine->Close();
+    EXPECT_TRUE(fine->WaitClosed(30)) << "its close is answered";
+}
+
+TEST(EditorSecurity, ABodyIsRefusedWhenShorterThanItSaidOrNotWholeInTime) {
+    ServiceHarness service(kSource);  // 2 s for a request
+    ASSERT_TRUE(service.Started()) << service.error;
+    const int port = service.Port();
+    const std::string head = "POST /api/edit HTTP/1.1\r\nHost: " + Host(port) + "\r\n" + service.Bearer() +
+                             "\r\nConnection: close\r\n";
+    // Shorter than it said, then the sending side closed.
+    int s = OpenIdleConnection(port);
+    ASSERT_GE(s, 0);
+    const std::string shortRequest = head + "Content-Length: 100\r\n\r\n" + kEdit;
+    ASSERT_EQ(send(s, shortRequest.data(), shortRequest.size(), MSG_NOSIGNAL), ssize_t(shortRequest.size()));
+    shutdown(s, SHUT_WR);
+    HttpReply reply = ReadReply(s);
+    close(s);
+    EXPECT_EQ(reply.status, 400) << reply.body;
+    EXPECT_NE(Field(reply.body, "error").find("ended before its end"), std::string::npos) << reply.body;
+
+    // A byte at a time, each well within the wait for one: cut in total.
+    s = OpenIdleConnection(port);
+    ASSERT_GE(s, 0);
+    const std::string slow = head + "Content-Length: 400\r\n\r\n";
+    ASSERT_EQ(send(s, slow.data(), slow.size(), MSG_NOSIGNAL), ssize_t(slow.size()));
+    for (int sent = 0; sent < 400; ++sent) {
+        pollfd answered{s, POLLIN, 0};
+        if (poll(&answered, 1, 50) != 0) break;
+        send(s, " ", 1, MSG_NOSIGNAL);
+    }
+    reply = ReadReply(s);
+    close(s);
+    EXPECT_EQ(reply.status, 408) << "cut before the 400 bytes, 20 s, could come";
+    EXPECT_EQ(service.SourceFile(), kSource);
+    EXPECT_EQ(nlohmann::json::parse(service.Get("/api/show").body)["revision"], 1);
+}
+
+TEST(EditorSecurity, FortySlowBodiesDoNotKeepTheServiceFromAnsweringOthers) {
+    // Bodies that stay incomplete all through the test (a minute allowed).
+    ServiceHarness service(kSource, [](EditorConfig& config) { config.server.idleMilliseconds = 60000; });
+    ASSERT_TRUE(service.Started()) << service.error;
+    const int port = service.Port();
+    const std::string slow = "POST /api/edit HTTP/1.1\r\nHost: " + Host(port) + "\r\n" + service.Bearer() +
+                             "\r\nContent-Length: 1000\r\n\r\n{\"ops\":";
+    std::vector<int> connections;
+    for (int i = 0; i < 40; ++i) {
+        connections.push_back(OpenIdleConnection(port));
+        ASSERT_GE(connections.back(), 0);
+        ASSERT_EQ(send(connections.back(), slow.data(), slow.size(), MSG_NOSIGNAL), ssize_t(slow.size()));
+    }
+    // Every slow one holds a worker; the rest answer.
+    ASSERT_TRUE(WaitUntil([&] { return service.Get("/api/show").status == 200; }, 60));
+    for (int socket : connections) {
+        pollfd ready{socket, POLLIN, 0};
+        EXPECT_EQ(poll(&ready, 1, 0), 0) << "still waiting for its body, not answered nor closed";
+        close(socket);
+    }
 }

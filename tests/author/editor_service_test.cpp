@@ -350,7 +350,14 @@ TEST(EditorService, APageThatFallsBehindIsDroppedWhileTheFramesAndOtherPagesGoOn
     // A big track, so that each change message is large.
     std::string source = "track Fade\n";
     for (int row = 0; row < 4000; ++row) source += "  " + FormatBeatTime(row) + " 0.123456\n";
-    ServiceHarness service(source, [](EditorConfig& c) { c.pushQueueLimit = 64; });
+    // Dropped for the count of messages: the bytes allowed are far more. The
+    // page that never reads answers no ping either: on a slow machine the
+    // pings would close it before it falls behind, so they wait a minute.
+    ServiceHarness service(source, [](EditorConfig& c) {
+        c.pushQueueLimit = 64;
+        c.pushQueueBytes = size_t(1) << 30;
+        c.server.idleMilliseconds = 60000;
+    });
     ASSERT_TRUE(service.Started()) << service.error;
     auto stalled = service.Live(false, 4096);
     auto healthy = service.Live();
@@ -378,4 +385,108 @@ TEST(EditorService, APageThatFallsBehindIsDroppedWhileTheFramesAndOtherPagesGoOn
     EXPECT_TRUE(WaitUntil([&] { return service.service.Hub().Clients() == 1; }, 10));
     ASSERT_TRUE(WaitUntil([&] { return Parsed(service.Get("/api/show"))["frame"].get<long>() > before; }, 10))
         << "the frames went on";
+}
+
+TEST(EditorService, BodiesNestedDeeperThanTheApiUsesAreRefusedBeforeAnythingWalksThem) {
+    ServiceHarness service(kSource);
+    ASSERT_TRUE(service.Started()) << service.error;
+    const json show = DocumentPart(service);
+    auto withInterp = [](int depth) {
+        return R"({"ops":[{"op":"set","track":"Fade","row":0,"value":1,"interp":)" + std::string(size_t(depth), '[') +
+               std::string(size_t(depth), ']') + "}]}";
+    };
+    const std::string deep = "the body nests arrays and objects deeper than 8 levels";
+    EXPECT_EQ(Field(service.Post("/api/edit", withInterp(5)).body, "error"),
+              "op 0: unknown interpolation [[[[[]]]]] (step, linear, smooth or ramp)");
+    EXPECT_EQ(Field(service.Post("/api/edit", withInterp(6)).body, "error"), deep);
+    EXPECT_EQ(Field(service.Post("/api/edit", withInterp(500)).body, "error"), deep) << "once a crash";
+    EXPECT_EQ(Field(service.Post("/api/edit", std::string(400000, '[') + std::string(400000, ']')).body, "error"), deep);
+    EXPECT_EQ(Field(service.Post("/api/transport", R"({"loop":[[[[[[[[1]]]]]]]]})").body, "error"), deep);
+    EXPECT_EQ(Field(service.Post("/api/edit", R"({"ops":[{"op":"set","track":"Fade","row":0,"value":1,"interp":"[[[[[[[[[[]]]]]]]]]]"}]})").body,
+                    "error"),
+              "op 0: unknown interpolation \"[[[[[[[[[[]]]]]]]]]]\" (step, linear, smooth or ramp)")
+        << "brackets in strings are text";
+    // A value quoted back is an excerpt.
+    const HttpReply longName = service.Post(
+        "/api/edit", R"({"ops":[{"op":"set","track":"Fade","row":0,"value":1,"interp":")" + std::string(100000, 'x') + "\"}]}");
+    EXPECT_EQ(longName.status, 400);
+    EXPECT_LT(longName.body.size(), 200u);
+    EXPECT_EQ(DocumentPart(service), show);
+    EXPECT_EQ(service.SourceFile(), kSource);
+}
+
+TEST(EditorService, EveryKeyTheShowListsIsTakenBackAsItIsAndRevisionsOutOfRangeAreRefused) {
+    const std::string source =
+        "track Fade\n"
+        "  0   3.4028235e+38\n"
+        "  1   -3.4028235e+38   linear\n"
+        "  2   1e-45            5\n"
+        "  3   inf              smooth\n"
+        "  4   -0\n";
+    ServiceHarness service(source);
+    ASSERT_TRUE(service.Started()) << service.error;
+    json ops = json::array();
+    for (const json& key : KeysOf(Parsed(service.Get("/api/show"))["tracks"], "Fade"))
+        ops.push_back({{"op", "set"}, {"track", "Fade"}, {"row", key["row"]}, {"value", key["value"]}, {"interp", key["interp"]}});
+    ASSERT_EQ(ops.size(), 5u);
+    const HttpReply back = service.Post("/api/edit", json({{"ops", ops}}).dump());
+    EXPECT_EQ(back.status, 200) << back.body;
+    EXPECT_EQ(Parsed(back)["tracks"], json::array()) << "nothing changed";
+    EXPECT_EQ(service.SourceFile(), source);
+
+    // Just past what rounds to FLT_MAX, and revisions that do not exist.
+    for (const char* body : {R"({"ops":[{"op":"set","track":"Fade","row":0,"value":3.40282357e+38}]})",
+                             R"({"ops":[{"op":"set","track":"Fade","row":9,"value":null}]})"})
+        EXPECT_EQ(service.Post("/api/edit", body).status, 400) << body;
+    struct Case {
+        const char* revision;
+        const char* error;
+    } revisions[] = {
+        {"9223372036854775808", "'revision' is outside the revisions there are (0 to 9223372036854775807)"},
+        {"18446744073709551615", "'revision' is outside the revisions there are (0 to 9223372036854775807)"},
+        {"-1", "'revision' is outside the revisions there are (0 to 9223372036854775807)"},
+        {"1.5", "'revision' is not a whole number"},
+        {"9223372036854775807", "revision 9223372036854775807 is stale: the document is at 1"},
+    };
+    for (const Case& c : revisions) {
+        const HttpReply reply = service.Post(
+            "/api/edit", std::string(R"({"ops":[{"op":"delete","track":"Fade","row":0}],"revision":)") + c.revision + "}");
+        EXPECT_EQ(Field(reply.body, "error"), c.error) << c.revision;
+    }
+    EXPECT_EQ(service.SourceFile(), source);
+}
+
+TEST(EditorService, APageIsDroppedForTheBytesItFallsBehindByAsWellAsForTheMessages) {
+    // No frames, so no positions: only the document messages of the edits,
+    // about 90 KB each, far fewer than the 512 messages a page may lag by.
+    std::string source = "track Fade\n";
+    for (int row = 0; row < 2000; ++row) source += "  " + FormatBeatTime(row) + " 0.123456\n";
+    // Pings a minute apart, as above.
+    ServiceHarness service(
+        source,
+        [](EditorConfig& c) {
+            c.pushQueueBytes = 512 * 1024;
+            c.server.idleMilliseconds = 60000;
+        },
+        false);
+    ASSERT_TRUE(service.Started()) << service.error;
+    auto stalled = service.Live(false, 4096);
+    auto healthy = service.Live();
+    ASSERT_EQ(stalled->Handshake(), 101);
+    ASSERT_EQ(healthy->Handshake(), 101);
+    // Each edit waits until the page that reads has its change, so that only
+    // the page that never reads falls behind, however starved the reader.
+    int edits = 0;
+    std::string message;
+    while (service.service.Hub().Dropped() == 0 && edits < 100) {
+        ASSERT_EQ(service.Post("/api/edit", R"({"ops":[{"op":"set","track":"Fade","row":0,"value":)" +
+                                                std::to_string(++edits) + "}]}")
+                      .status,
+                  200);
+        ASSERT_TRUE(healthy->Next(
+            [&](const std::string& m) { return IsType(m, "document") && Field(m, "revision") == std::to_string(edits + 1); },
+            &message))
+            << "the page that reads got change " << edits;
+    }
+    EXPECT_EQ(service.service.Hub().Dropped(), 1u) << "after " << edits << " edits, 9 MB";
 }

@@ -5,7 +5,8 @@
 // A source that parses also takes in-place edits of its first track's keys
 // (a value, a move to a free row, a new key, a deletion): each must be
 // taken, whatever the text's layout, since the editor refuses an edit whose
-// text would not read back as intended.
+// text would not read back as intended; and made together as one batch they
+// give the same text as one at a time.
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -73,6 +74,21 @@ void EditInPlace(const std::string& text, const SongForm* form, const SourceTrac
         std::string error;
         if (!copy.Apply({edit}, &error)) std::abort();
     }
+    // Edits that do not collide, as one batch: the very text they give one
+    // at a time.
+    std::vector<KeyEdit> batch = {edits[0]};
+    if (edits.size() > 1) batch.push_back(edits[1]);
+    if (track.keys.size() > 1) {
+        KeyEdit remove = edits[3];
+        remove.row = track.keys.back().row;
+        batch.push_back(remove);
+    }
+    SourceDocument together = document, alone = document;
+    std::string error;
+    if (!together.Apply(batch, &error)) std::abort();
+    for (const KeyEdit& edit : batch)
+        if (!alone.Apply({edit}, &error)) std::abort();
+    if (together.Text() != alone.Text()) std::abort();
 }
 
 }  // namespace

@@ -68,16 +68,22 @@ bool Parse(const std::string& data, bool ended, HttpReply* reply) {
 }  // namespace
 
 HttpReply RawHttp(int port, const std::string& request, double seconds) {
-    HttpReply reply;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
     const int s = Connect(port);
-    if (s < 0) return reply;
+    if (s < 0) return HttpReply();
     size_t sent = 0;
     while (sent < request.size()) {
         const ssize_t n = send(s, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
         if (n <= 0) break;  // the service may answer before reading everything (413)
         sent += size_t(n);
     }
+    const HttpReply reply = ReadReply(s, seconds);
+    close(s);
+    return reply;
+}
+
+HttpReply ReadReply(int s, double seconds) {
+    HttpReply reply;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
     std::string data;
     bool ended = false;
     while (!(reply.ok = Parse(data, ended, &reply)) && !ended) {
@@ -93,7 +99,6 @@ HttpReply RawHttp(int port, const std::string& request, double seconds) {
             data.append(buffer, size_t(n));
     }
     if (!reply.ok) reply.ok = Parse(data, true, &reply) && ended;
-    close(s);
     return reply;
 }
 

@@ -23,6 +23,10 @@ struct HttpReply {
 // to the connection's end when it states no length), within `seconds`.
 HttpReply RawHttp(int port, const std::string& request, double seconds = 30);
 
+// Reads one reply on a connection the caller sent a request on (and may
+// still be sending on), within `seconds`; the socket stays open.
+HttpReply ReadReply(int socket, double seconds = 30);
+
 // A request with "Host: 127.0.0.1:PORT", "Connection: close", a
 // Content-Length for the body, and the extra header lines given.
 HttpReply Http(int port, const std::string& method, const std::string& path, const std::string& body = "",

@@ -12,6 +12,20 @@
 
 WebSocketClient::WebSocketClient(int port, const std::vector<std::string>& headers, bool reading, int receiveBuffer,
                                  const std::string& host) {
+    std::string request = "GET /api/live HTTP/1.1\r\nHost: " + (host.empty() ? "127.0.0.1:" + std::to_string(port) : host) +
+                          "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                          "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n";
+    for (const std::string& header : headers) request += header + "\r\n";
+    Open(port, request + "\r\n", reading, receiveBuffer);
+}
+
+std::unique_ptr<WebSocketClient> WebSocketClient::Raw(int port, const std::string& request, bool reading) {
+    std::unique_ptr<WebSocketClient> client(new WebSocketClient);
+    client->Open(port, request, reading, 0);
+    return client;
+}
+
+void WebSocketClient::Open(int port, const std::string& request, bool reading, int receiveBuffer) {
     socketFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (socketFd < 0) return;
     if (receiveBuffer > 0) setsockopt(socketFd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
@@ -20,11 +34,6 @@ WebSocketClient::WebSocketClient(int port, const std::vector<std::string>& heade
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (connect(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return;
-    std::string request = "GET /api/live HTTP/1.1\r\nHost: " + (host.empty() ? "127.0.0.1:" + std::to_string(port) : host) +
-                          "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                          "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n";
-    for (const std::string& header : headers) request += header + "\r\n";
-    request += "\r\n";
     if (send(socketFd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) return;
     std::string reply;
     while (reply.find("\r\n\r\n") == std::string::npos) {
@@ -153,3 +162,7 @@ bool WebSocketClient::WaitClosed(double seconds) {
 }
 
 void WebSocketClient::Close() { SendFrame(0x8, std::string("\x03\xe8", 2)); }
+
+bool WebSocketClient::SendRaw(const std::string& bytes) {
+    return send(socketFd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+}

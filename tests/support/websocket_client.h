@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,6 +20,8 @@ public:
     // for clients meant to fall behind.
     WebSocketClient(int port, const std::vector<std::string>& headers, bool reading = true, int receiveBuffer = 0,
                     const std::string& host = "");
+    // A handshake of exactly this request text (its own path and headers).
+    static std::unique_ptr<WebSocketClient> Raw(int port, const std::string& request, bool reading = true);
     ~WebSocketClient();
     WebSocketClient(const WebSocketClient&) = delete;
     WebSocketClient& operator=(const WebSocketClient&) = delete;
@@ -32,8 +35,13 @@ public:
     bool WaitClosed(double seconds);
     // Sends a close frame.
     void Close();
+    // Sends these bytes as they are (frames made by hand); false when the
+    // connection would not take them all.
+    bool SendRaw(const std::string& bytes);
 
 private:
+    WebSocketClient() = default;
+    void Open(int port, const std::string& request, bool reading, int receiveBuffer);
     void Read();
     bool SendFrame(int opcode, const std::string& payload);
 

@@ -5,6 +5,7 @@
 // edits; a failing edit changes nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -338,4 +339,93 @@ TEST(SourceEdit, ThousandsOfRandomEditsOfTheShowAreAllTakenAndReadBack) {
         ASSERT_TRUE(document.Apply({edit}, &error)) << "op " << i << ": " << error;
     }
     ExpectCompilesToDocument(document);
+}
+
+TEST(SourceEdit, ABatchOfOpsWritesTheSameTextAsTheOpsOneByOne) {
+    // The ops of one Apply are made on a model of the text, parsed once at
+    // the end: each batch must give the very bytes its ops give one at a time.
+    std::string text;
+    SourceDocument batched, single;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(LoadTheShow(&text, &single, &errors)) << ::testing::PrintToString(errors);
+    batched = single;
+    std::mt19937 random(20250301);
+    auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    const float values[] = {0, 1, -1, 0.5f, 0.1f, 123.25f, -7e-3f, 1e9f};
+    for (int round = 0; round < 60; ++round) {
+        std::vector<KeyEdit> batch;
+        const int ops = pick(1, 40);
+        // Tracks near each other in the batch: ops on the lines others just wrote.
+        const std::string focus = single.Tracks()[size_t(pick(0, int(single.Tracks().size()) - 1))].name;
+        for (int i = 0; i < ops; ++i) {
+            const SourceTrack* track = single.Find(pick(0, 3) ? focus : single.Tracks()[size_t(pick(0, 27))].name);
+            const std::string name = pick(0, 60) == 0 ? "Batch " + std::to_string(round) : track->name;
+            const SourceTrack* target = single.Find(name);
+            const int kind = !target || target->keys.empty() ? 0 : pick(0, 3);
+            KeyEdit edit;
+            if (kind == 0) {
+                edit = Set(name, pick(-64, 4400), values[pick(0, 7)], pick(0, 1) ? -2 : pick(0, 3));
+            } else {
+                const TrackKey& key = target->keys[size_t(pick(0, int(target->keys.size()) - 1))];
+                if (kind == 1) {
+                    edit = Delete(name, key.row);
+                } else if (kind == 2) {
+                    int32_t row = key.row + pick(-40, 40);
+                    while (std::any_of(target->keys.begin(), target->keys.end(),
+                                       [&](const TrackKey& other) { return other.row == row && row != key.row; }))
+                        ++row;
+                    edit = Move(name, key.row, row);
+                } else {
+                    edit = Set(name, key.row, 0, pick(0, 3));
+                    edit.keepValue = true;
+                }
+            }
+            std::string error;
+            ASSERT_TRUE(single.Apply({edit}, &error)) << "round " << round << " op " << i << ": " << error;
+            batch.push_back(edit);
+        }
+        std::string error;
+        ASSERT_TRUE(batched.Apply(batch, &error)) << "round " << round << ": " << error;
+        ASSERT_TRUE(batched.Text() == single.Text())
+            << "round " << round << ": " << ::testing::PrintToString(Diff(single.Text(), batched.Text()));
+        EXPECT_TRUE(ChangedTrackNames(batched.Tracks(), single.Tracks()).empty());
+    }
+}
+
+TEST(SourceEdit, FourThousandNewKeysOfALongTrackAreOnePassAndARefusedLastOpChangesNothing) {
+    // A track of 12,361 keys on every other row, 4096 keys put between them:
+    // one pass over the text, not one per op (that took minutes).
+    std::string text = "track Long\n";
+    for (int row = 0; row < 2 * 12361; row += 2) text += "  " + FormatBeatTime(row) + "  0.25  linear\n";
+    SourceDocument document = Load(text);
+    std::vector<KeyEdit> edits;
+    for (int i = 0; i < 4096; ++i) edits.push_back(Set("Long", 6 * i + 1, float(i)));
+    SourceDocument refused = document;
+    edits.push_back(Delete("Long", 3));
+    std::string error;
+    EXPECT_FALSE(refused.Apply(edits, &error));
+    EXPECT_EQ(error, "op 4096: track 'Long' has no key at row 3");
+    EXPECT_EQ(refused.Text(), text);
+    edits.pop_back();
+    ASSERT_TRUE(document.Apply(edits, &error)) << error;
+    ASSERT_EQ(document.Find("Long")->keys.size(), 12361u + 4096u);
+    EXPECT_EQ(document.Find("Long")->keys[1].row, 1);
+    EXPECT_EQ(document.Find("Long")->keys[1].value, 0.0f);
+    EXPECT_EQ(document.Text().substr(0, 65), "track Long\n  0  0.25  linear\n  0:1 0    step\n  0:2  0.25  linear\n");
+    ExpectCompilesToDocument(document);
+}
+
+TEST(SourceEdit, ASetThatKeepsTheValueChangesOnlyTheInterpolation) {
+    SourceDocument document = Load("track A\n  0 inf\n  1 nan   # odd values\n");
+    KeyEdit edit = Set("A", 16, 0, Smooth);
+    edit.keepValue = true;
+    std::string error;
+    ASSERT_TRUE(document.Apply({edit}, &error)) << error;
+    EXPECT_EQ(document.Text(), "track A\n  0 inf\n  1 nan smooth # odd values\n");
+    edit.row = 5;
+    EXPECT_FALSE(document.Apply({edit}, &error));
+    EXPECT_EQ(error, "op 0: track 'A' has no key at row 5, so no value to keep");
+    edit.track = "B";
+    EXPECT_FALSE(document.Apply({edit}, &error));
+    EXPECT_EQ(error, "op 0: track 'B' has no keys, so no value to keep");
 }

@@ -1,63 +1,33 @@
-// SourceDocument: key edits as line edits of the source text, checked by
-// parsing the result.
+// SourceDocument: key edits as line edits of the source text. The edits of
+// one request are made in one pass, on the lines and on a model of the
+// tracks kept up to date as they go; the text is then parsed once and must
+// read back as the model.
 #include "tools/synctool/SourceEdit.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 
 #include "sync/TrackFile.h"
+#include "tools/songform/TextLines.h"
+#include "tools/synctool/SourceLines.h"
 #include "tools/synctool/TimeNotation.h"
 
 namespace {
 
-// One line of the text: its body and the line end that followed it ("\n",
-// "\r\n", or "" for a last line without one). Line N of the parser is
-// lines[N - 1], and its columns index the body.
-struct Line {
-    std::string body;
-    std::string end;
-};
+// How many keys away on either side a new or rewritten key line looks for
+// the columns of its neighbours: further off is no neighbour, and looking
+// through the whole track made each edit of a long track cost the track.
+constexpr size_t kNeighbourReach = 64;
 
-std::vector<Line> SplitKeepingEnds(const std::string& text) {
-    std::vector<Line> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t newline = text.find('\n', start);
-        Line line;
-        if (newline == std::string::npos) {
-            line.body = text.substr(start);
-            start = text.size();
-        } else {
-            line.body = text.substr(start, newline - start);
-            line.end = "\n";
-            start = newline + 1;
-        }
-        // The parser drops a "\r" before the line end; so does the body.
-        if (!line.body.empty() && line.body.back() == '\r') {
-            line.body.pop_back();
-            line.end = "\r" + line.end;
-        }
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// Whether the line has a line end: a "\r" alone, as the last byte of a file,
-// is not one (the parser drops it like the one before a line end).
-bool Ended(const Line& line) { return !line.end.empty() && line.end.back() == '\n'; }
-
-std::string Join(const std::vector<Line>& lines) {
-    std::string text;
-    for (const Line& line : lines) text += line.body + line.end;
-    return text;
-}
+const char kUnreadable[] = "the text written for this edit does not read back as the edit; nothing was changed";
 
 // The line end the file mostly uses: its first line's, "\n" by default.
-std::string FileLineEnd(const std::vector<Line>& lines) {
-    for (const Line& line : lines)
-        if (!line.end.empty()) return line.end == "\r" ? "\n" : line.end;
+std::string FileLineEnd(const SourceLines& lines) {
+    for (int id = lines.First(); id >= 0; id = lines.Next(id))
+        if (!lines[id].end.empty()) return lines[id].end == "\r" ? "\n" : lines[id].end;
     return "\n";
 }
 
@@ -91,22 +61,6 @@ KeyLineParts PartsOf(const std::string& body, const KeyText& written) {
         parts.columns[kComment] = int(comment) + 1;
     }
     return parts;
-}
-
-// Where the key lines nearest to key `near` of the track (itself left out
-// when `skipNear`) put each part; 0 where none has it.
-void NeighbourColumns(const SourceTrack& track, const std::vector<Line>& lines, size_t near, bool skipNear,
-                      int columns[kParts]) {
-    for (int part = 0; part < kParts; ++part) columns[part] = 0;
-    for (size_t distance = skipNear ? 1 : 0; distance <= track.texts.size(); ++distance) {
-        for (size_t index : {near - distance, near + distance}) {
-            if (index >= track.texts.size()) continue;
-            const KeyText& other = track.texts[index];
-            const KeyLineParts parts = PartsOf(lines[size_t(other.line - 1)].body, other);
-            for (int part = kValue; part < kParts; ++part)
-                if (columns[part] == 0 && !parts.texts[part].empty()) columns[part] = parts.columns[part];
-        }
-    }
 }
 
 // A key line with some parts replaced (the others as in `body`). What comes
@@ -148,47 +102,6 @@ std::string TypeText(int32_t type) {
 
 bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// The position of the key at row, or -1.
-int KeyAt(const SourceTrack& track, int32_t row) {
-    for (size_t i = 0; i < track.keys.size(); ++i)
-        if (track.keys[i].row == row) return int(i);
-    return -1;
-}
-
-// The key before which a key at `row` belongs (keys.size() when last).
-size_t InsertionIndex(const std::vector<TrackKey>& keys, int32_t row) {
-    size_t i = 0;
-    while (i < keys.size() && keys[i].row < row) ++i;
-    return i;
-}
-
-// Names written alone as times anywhere in the source, by the row they stand for.
-std::map<int32_t, std::string> NamesInUse(const std::vector<SourceTrack>& tracks) {
-    std::map<int32_t, std::string> names;
-    for (const SourceTrack& track : tracks)
-        for (size_t i = 0; i < track.keys.size(); ++i) {
-            const std::string& time = track.texts[i].time.text;
-            if (IsNamedTime(time) && time.find_first_of("+-") == std::string::npos)
-                names.emplace(track.keys[i].row, time);
-        }
-    return names;
-}
-
-// Where the line of a key at `row` goes among the track's lines, as the
-// index of the line it is inserted before. `skip` is a key left out (a key
-// being moved), or -1.
-size_t LineIndexFor(const SourceTrack& track, int32_t row, int skip) {
-    int before = -1, after = -1;
-    for (size_t i = 0; i < track.keys.size(); ++i) {
-        if (int(i) == skip) continue;
-        if (track.keys[i].row < row) before = int(i);
-        if (track.keys[i].row > row && after < 0) after = int(i);
-    }
-    if (before >= 0) return size_t(track.texts[size_t(before)].line);   // just after that key's line
-    if (after >= 0) return size_t(track.texts[size_t(after)].line - 1); // just before that key's line
-    return size_t(track.line);                                           // just after the track line
-}
-
 // The line for a new key: indented like the key whose text is `like`, its
 // parts in the neighbours' columns; as `synctool dump` writes one when the
 // track has no key to go by.
@@ -207,6 +120,334 @@ std::string NewKeyLine(const std::string& time, const std::string& value, int32_
         line += TypeText(type);
     }
     return line;
+}
+
+
+// A key of the model: its row, value and type, and where its text is.
+struct BatchKey {
+    TrackKey key;
+    size_t text;  // in EditBatch::texts
+};
+
+struct BatchTrack {
+    std::string name;
+    int line;                     // the "track" line's id + 1
+    std::vector<BatchKey> keys;   // by row, as the parser requires
+};
+
+// The lines of the text and the tracks they hold as the parser would read
+// them, both changed edit by edit. A key's KeyText has its line's id + 1 for
+// a line number, so that the parser's own KeyTexts serve as they are.
+class EditBatch {
+public:
+    EditBatch(const std::string& text, const std::vector<SourceTrack>& tracks, const SongForm* song);
+
+    // Makes one edit; false with what is wrong with it (the batch is then
+    // to be dropped).
+    bool Apply(const KeyEdit& edit, std::string* error);
+    std::string Text() const { return lines.Text(); }
+    // True when the text's parse holds exactly the model's tracks.
+    bool ReadsBackAs(const std::vector<SourceTrack>& parsed) const;
+
+private:
+    // Where a line goes: after line `after`, or else before line `before`.
+    struct Anchor {
+        int after = -1;
+        int before = -1;
+    };
+
+    bool Set(BatchTrack* track, const KeyEdit& edit, std::string* error);
+    bool AddTrack(const KeyEdit& edit, std::string* error);
+    bool Delete(BatchTrack* track, const KeyEdit& edit, std::string* error);
+    bool Move(BatchTrack* track, const KeyEdit& edit, std::string* error);
+
+    const KeyText& TextOf(const BatchKey& key) const { return texts[key.text]; }
+    const std::string& BodyOf(const KeyText& text) const { return lines[text.line - 1].body; }
+    // The position of the key at row, or -1.
+    int KeyAt(const BatchTrack& track, int32_t row) const;
+    // The key before which a key at `row` belongs (keys.size() when last).
+    size_t InsertionIndex(const BatchTrack& track, int32_t row) const;
+    void NeighbourColumns(const BatchTrack& track, size_t near, bool skipNear, int columns[kParts]) const;
+    // Where the line of a key at `row` goes among the track's lines; `skip`
+    // is a key left out (one being moved), or -1.
+    Anchor LineFor(const BatchTrack& track, int32_t row, int skip) const;
+    // Puts a line in at `anchor`, ended like the line before it. Put after a
+    // last line without an end, it becomes that last line.
+    int InsertLine(const Anchor& anchor, const std::string& body, const std::string& lineEnd);
+    // The key line's tokens as the parser reads them; false when it is no
+    // key line (then the edit would not read back).
+    bool ReadKeyLine(int id, KeyText* text) const;
+    // The name written alone as a time for `row` first in the source (the
+    // one entry NewKeyTime looks up), or nothing.
+    std::map<int32_t, std::string> NameInUse(int32_t row) const;
+
+    SourceLines lines;
+    std::vector<KeyText> texts;
+    std::vector<BatchTrack> tracks;
+    std::unordered_map<std::string, size_t> byName;
+    const SongForm* song;
+    std::string lineEnd;
+};
+
+EditBatch::EditBatch(const std::string& text, const std::vector<SourceTrack>& sourceTracks, const SongForm* song)
+    : lines(text), song(song) {
+    tracks.reserve(sourceTracks.size());
+    for (const SourceTrack& source : sourceTracks) {
+        BatchTrack track{source.name, source.line, {}};
+        track.keys.reserve(source.keys.size());
+        for (size_t i = 0; i < source.keys.size(); ++i) {
+            track.keys.push_back({source.keys[i], texts.size()});
+            texts.push_back(source.texts[i]);
+        }
+        byName.emplace(source.name, tracks.size());
+        tracks.push_back(std::move(track));
+    }
+}
+
+int EditBatch::KeyAt(const BatchTrack& track, int32_t row) const {
+    const size_t i = InsertionIndex(track, row);
+    return i < track.keys.size() && track.keys[i].key.row == row ? int(i) : -1;
+}
+
+size_t EditBatch::InsertionIndex(const BatchTrack& track, int32_t row) const {
+    const auto at = std::lower_bound(track.keys.begin(), track.keys.end(), row,
+                                     [](const BatchKey& key, int32_t r) { return key.key.row < r; });
+    return size_t(at - track.keys.begin());
+}
+
+// Where the key lines nearest to key `near` of the track (itself left out
+// when `skipNear`) put each part; 0 where none has it.
+void EditBatch::NeighbourColumns(const BatchTrack& track, size_t near, bool skipNear, int columns[kParts]) const {
+    for (int part = 0; part < kParts; ++part) columns[part] = 0;
+    const size_t reach = std::min(track.keys.size(), kNeighbourReach);
+    for (size_t distance = skipNear ? 1 : 0; distance <= reach; ++distance) {
+        for (size_t index : {near - distance, near + distance}) {
+            if (index >= track.keys.size()) continue;
+            const KeyText& other = TextOf(track.keys[index]);
+            const KeyLineParts parts = PartsOf(BodyOf(other), other);
+            for (int part = kValue; part < kParts; ++part)
+                if (columns[part] == 0 && !parts.texts[part].empty()) columns[part] = parts.columns[part];
+        }
+        if (columns[kValue] && columns[kInterpolation] && columns[kComment]) return;
+    }
+}
+
+EditBatch::Anchor EditBatch::LineFor(const BatchTrack& track, int32_t row, int skip) const {
+    const size_t at = InsertionIndex(track, row);
+    int before = int(at) - 1;
+    if (before == skip) --before;
+    size_t after = at < track.keys.size() && track.keys[at].key.row == row ? at + 1 : at;
+    if (int(after) == skip) ++after;
+    Anchor anchor;
+    if (before >= 0)
+        anchor.after = TextOf(track.keys[size_t(before)]).line - 1;  // just after that key's line
+    else if (after < track.keys.size())
+        anchor.before = TextOf(track.keys[after]).line - 1;  // just before that key's line
+    else
+        anchor.after = track.line - 1;  // just after the track line
+    return anchor;
+}
+
+int EditBatch::InsertLine(const Anchor& anchor, const std::string& body, const std::string& ending) {
+    const int previous = anchor.after >= 0 ? anchor.after : lines.Previous(anchor.before);
+    std::string end = previous >= 0 && Ended(lines[previous]) ? lines[previous].end : ending;
+    if (previous >= 0 && previous == lines.Last() && !Ended(lines[previous])) {
+        lines[previous].end = ending;
+        end.clear();
+    }
+    return lines.InsertAfter(previous, {body, end});
+}
+
+bool EditBatch::ReadKeyLine(int id, KeyText* text) const {
+    const std::vector<Token> tokens = SplitTokens(StripComment(lines[id].body));
+    if (tokens.size() < 2 || tokens.size() > 3 || tokens[0].text == "track") return false;
+    *text = {id + 1, tokens[0], tokens[1], tokens.size() == 3 ? tokens[2] : Token{"", 0}};
+    return true;
+}
+
+std::map<int32_t, std::string> EditBatch::NameInUse(int32_t row) const {
+    // A track holds one key a row at most: the first track with a named key
+    // at that row has the source's first use of a name for it.
+    for (const BatchTrack& track : tracks) {
+        const int at = KeyAt(track, row);
+        if (at < 0) continue;
+        const std::string& time = TextOf(track.keys[size_t(at)]).time.text;
+        if (IsNamedTime(time) && time.find_first_of("+-") == std::string::npos) return {{row, time}};
+    }
+    return {};
+}
+
+bool EditBatch::Apply(const KeyEdit& edit, std::string* error) {
+    lineEnd = FileLineEnd(lines);
+    const auto found = byName.find(edit.track);
+    BatchTrack* track = found == byName.end() ? nullptr : &tracks[found->second];
+    switch (edit.kind) {
+        case KeyEditKind::Set: return track ? Set(track, edit, error) : AddTrack(edit, error);
+        case KeyEditKind::Delete: return Delete(track, edit, error);
+        case KeyEditKind::Move: return Move(track, edit, error);
+    }
+    return false;
+}
+
+bool EditBatch::AddTrack(const KeyEdit& edit, std::string* error) {
+    if (edit.keepValue) {
+        *error = "track '" + edit.track + "' has no keys, so no value to keep";
+        return false;
+    }
+    const std::string problem = WritableTrackNameProblem(edit.track);
+    if (!problem.empty()) {
+        *error = problem;
+        return false;
+    }
+    const int32_t type = edit.keepType ? Step : edit.type;
+    // A new block after a blank line, as `synctool dump` writes tracks.
+    const int last = lines.Last();
+    if (last >= 0 && !Ended(lines[last])) lines[last].end = lineEnd;
+    if (last >= 0 && lines[last].body.find_first_not_of(" \t") != std::string::npos) lines.Append({"", lineEnd});
+    const int trackLine = lines.Append({"track " + edit.track, lineEnd});
+    const int keyLine =
+        lines.Append({NewKeyLine(FormatBeatTime(edit.row), FormatValue(edit.value), type, nullptr, nullptr, nullptr),
+                      lineEnd});
+    KeyText text;
+    if (!ReadKeyLine(keyLine, &text)) {
+        *error = kUnreadable;
+        return false;
+    }
+    BatchTrack added{edit.track, trackLine + 1, {{{edit.row, edit.value, type}, texts.size()}}};
+    texts.push_back(text);
+    byName.emplace(edit.track, tracks.size());
+    tracks.push_back(std::move(added));
+    return true;
+}
+
+bool EditBatch::Set(BatchTrack* track, const KeyEdit& edit, std::string* error) {
+    const int at = KeyAt(*track, edit.row);
+    if (at >= 0) {
+        BatchKey& key = track->keys[size_t(at)];
+        const KeyText written = TextOf(key);
+        const TrackKey old = key.key;
+        const float value = edit.keepValue ? old.value : edit.value;
+        const int32_t type = edit.keepType ? old.type : edit.type;
+        int columns[kParts];
+        NeighbourColumns(*track, size_t(at), true, columns);
+        // An unchanged value keeps its notation ("0.0" stays "0.0").
+        const std::string valueText = SameBits(value, old.value) ? written.value.text : FormatValue(value);
+        const std::string typeText = type == old.type ? written.interpolation.text : TypeText(type);
+        const std::string* replaced[kParts] = {nullptr, &valueText, &typeText, nullptr};
+        const int id = written.line - 1;
+        lines[id].body = RewriteKeyLine(lines[id].body, written, replaced, columns);
+        if (!ReadKeyLine(id, &texts[key.text])) {
+            *error = kUnreadable;
+            return false;
+        }
+        key.key.value = value;
+        key.key.type = type;
+        return true;
+    }
+    if (edit.keepValue) {
+        *error = "track '" + edit.track + "' has no key at row " + std::to_string(edit.row) + ", so no value to keep";
+        return false;
+    }
+    if (track->keys.size() >= kMaxEditedTrackKeys) {
+        *error = "track '" + edit.track + "' already holds " + std::to_string(kMaxEditedTrackKeys) +
+                 " keys, the most a track may have";
+        return false;
+    }
+    const int32_t type = edit.keepType ? Step : edit.type;
+    const size_t keyIndex = InsertionIndex(*track, edit.row);
+    const size_t near = keyIndex > 0 ? keyIndex - 1 : 0;
+    const KeyText* like = track->keys.empty() ? nullptr : &TextOf(track->keys[near]);
+    const bool named = like && IsNamedTime(like->time.text);
+    const std::string time = NewKeyTime(edit.row, named, song, named ? NameInUse(edit.row) : std::map<int32_t, std::string>());
+    int columns[kParts];
+    NeighbourColumns(*track, near, false, columns);
+    const std::string body = NewKeyLine(time, FormatValue(edit.value), type, like ? &BodyOf(*like) : nullptr, like, columns);
+    const int id = InsertLine(LineFor(*track, edit.row, -1), body, lineEnd);
+    KeyText text;
+    if (!ReadKeyLine(id, &text)) {
+        *error = kUnreadable;
+        return false;
+    }
+    track->keys.insert(track->keys.begin() + long(keyIndex), BatchKey{{edit.row, edit.value, type}, texts.size()});
+    texts.push_back(text);
+    return true;
+}
+
+bool EditBatch::Delete(BatchTrack* track, const KeyEdit& edit, std::string* error) {
+    const int at = track ? KeyAt(*track, edit.row) : -1;
+    if (at < 0) {
+        *error = track ? "track '" + edit.track + "' has no key at row " + std::to_string(edit.row)
+                       : "track '" + edit.track + "' has no keys";
+        return false;
+    }
+    const KeyText& written = TextOf(track->keys[size_t(at)]);
+    const int id = written.line - 1;
+    const size_t comment = lines[id].body.find('#');
+    if (comment != std::string::npos) {
+        // The key goes; a comment written on its line stays, at the key's indent.
+        lines[id].body = lines[id].body.substr(0, size_t(written.time.column - 1)) + lines[id].body.substr(comment);
+    } else {
+        lines.Erase(id);
+    }
+    track->keys.erase(track->keys.begin() + at);
+    return true;
+}
+
+bool EditBatch::Move(BatchTrack* track, const KeyEdit& edit, std::string* error) {
+    const int at = track ? KeyAt(*track, edit.row) : -1;
+    if (at < 0) {
+        *error = track ? "track '" + edit.track + "' has no key at row " + std::to_string(edit.row)
+                       : "track '" + edit.track + "' has no keys";
+        return false;
+    }
+    if (edit.to == edit.row) return true;
+    if (KeyAt(*track, edit.to) >= 0) {
+        *error = "track '" + edit.track + "' already has a key at row " + std::to_string(edit.to);
+        return false;
+    }
+    BatchKey moved = track->keys[size_t(at)];
+    const KeyText written = TextOf(moved);
+    int columns[kParts];
+    NeighbourColumns(*track, size_t(at), true, columns);
+    const std::string time = RewriteTime(written.time.text, edit.to, song);
+    const std::string* replaced[kParts] = {&time, nullptr, nullptr, nullptr};
+    const int id = written.line - 1;
+    const std::string body = RewriteKeyLine(lines[id].body, written, replaced, columns);
+    const Anchor anchor = LineFor(*track, edit.to, at);
+    moved.key.row = edit.to;
+    track->keys.erase(track->keys.begin() + at);
+    const size_t keyIndex = InsertionIndex(*track, edit.to);
+    track->keys.insert(track->keys.begin() + long(keyIndex), moved);
+    int line = id;
+    if (keyIndex == size_t(at)) {
+        // Still between the same neighbours: only the time changes.
+        lines[id].body = body;
+    } else {
+        // The line (and a comment on it) goes to its new place among the keys.
+        // A last line moving up leaves the line now last the file's missing end.
+        const int previous = lines.Previous(id);
+        if (!Ended(lines[id]) && previous >= 0) lines[previous].end = lines[id].end;
+        lines.Erase(id);
+        line = InsertLine(anchor, body, lineEnd);
+    }
+    if (!ReadKeyLine(line, &texts[moved.text])) {
+        *error = kUnreadable;
+        return false;
+    }
+    return true;
+}
+
+bool EditBatch::ReadsBackAs(const std::vector<SourceTrack>& parsed) const {
+    if (parsed.size() != tracks.size()) return false;
+    for (size_t i = 0; i < parsed.size(); ++i) {
+        const std::vector<TrackKey>& got = parsed[i].keys;
+        const std::vector<BatchKey>& want = tracks[i].keys;
+        if (parsed[i].name != tracks[i].name || got.size() != want.size()) return false;
+        for (size_t k = 0; k < got.size(); ++k)
+            if (got[k].row != want[k].key.row || got[k].type != want[k].key.type || !SameBits(got[k].value, want[k].key.value))
+                return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -261,170 +502,57 @@ const SourceTrack* SourceDocument::Find(const std::string& name) const {
 }
 
 bool SourceDocument::Apply(const std::vector<KeyEdit>& edits, std::string* error) {
-    const std::string oldText = text;
-    const std::vector<SourceTrack> oldTracks = tracks;
-    for (size_t i = 0; i < edits.size(); ++i) {
-        std::string problem;
-        if (!ApplyOne(edits[i], &problem)) {
-            text = oldText;
-            tracks = oldTracks;
-            *error = "op " + std::to_string(i) + ": " + problem;
-            return false;
-        }
-    }
-    return true;
-}
-
-bool SourceDocument::ApplyOne(const KeyEdit& edit, std::string* error) {
-    std::vector<Line> lines = SplitKeepingEnds(text);
-    const std::string lineEnd = FileLineEnd(lines);
-    const SourceTrack* track = Find(edit.track);
-    const size_t trackIndex = track ? size_t(track - tracks.data()) : tracks.size();
-    const int at = track ? KeyAt(*track, edit.row) : -1;
-    // The edited track's keys once the new text is parsed; every other track
-    // must read back as it is.
-    std::vector<TrackKey> expected = track ? track->keys : std::vector<TrackKey>();
-
-    // Puts a line in before lines[index], ended like the line before it. Put
-    // after a last line without an end, it becomes that last line.
-    auto insertLine = [&](size_t index, const std::string& body) {
-        std::string end = index > 0 && Ended(lines[index - 1]) ? lines[index - 1].end : lineEnd;
-        if (index == lines.size() && !lines.empty() && !Ended(lines.back())) {
-            lines.back().end = lineEnd;
-            end.clear();
-        }
-        lines.insert(lines.begin() + long(index), Line{body, end});
-    };
-
-    switch (edit.kind) {
-        case KeyEditKind::Set: {
-            const std::string value = FormatValue(edit.value);
-            if (!track) {
-                const std::string problem = WritableTrackNameProblem(edit.track);
-                if (!problem.empty()) {
-                    *error = problem;
-                    return false;
-                }
-                const int32_t type = edit.keepType ? Step : edit.type;
-                // A new block after a blank line, as `synctool dump` writes tracks.
-                if (!lines.empty() && !Ended(lines.back())) lines.back().end = lineEnd;
-                if (!lines.empty() && lines.back().body.find_first_not_of(" \t") != std::string::npos)
-                    lines.push_back(Line{"", lineEnd});
-                lines.push_back(Line{"track " + edit.track, lineEnd});
-                lines.push_back(Line{NewKeyLine(FormatBeatTime(edit.row), value, type, nullptr, nullptr, nullptr), lineEnd});
-                expected = {{edit.row, edit.value, type}};
-                break;
-            }
-            std::vector<TrackKey>& keys = expected;
-            if (at >= 0) {
-                const KeyText& written = track->texts[size_t(at)];
-                const TrackKey& old = track->keys[size_t(at)];
-                const int32_t type = edit.keepType ? old.type : edit.type;
-                Line& line = lines[size_t(written.line - 1)];
-                int columns[kParts];
-                NeighbourColumns(*track, lines, size_t(at), true, columns);
-                // An unchanged value keeps its notation ("0.0" stays "0.0").
-                const std::string valueText = SameBits(edit.value, old.value) ? written.value.text : value;
-                const std::string typeText = type == old.type ? written.interpolation.text : TypeText(type);
-                const std::string* replaced[kParts] = {nullptr, &valueText, &typeText, nullptr};
-                line.body = RewriteKeyLine(line.body, written, replaced, columns);
-                keys[size_t(at)].value = edit.value;
-                keys[size_t(at)].type = type;
-                break;
-            }
-            if (track->keys.size() >= kMaxEditedTrackKeys) {
-                *error = "track '" + edit.track + "' already holds " + std::to_string(kMaxEditedTrackKeys) +
-                         " keys, the most a track may have";
-                return false;
-            }
-            const int32_t type = edit.keepType ? Step : edit.type;
-            const size_t keyIndex = InsertionIndex(track->keys, edit.row);
-            const size_t near = keyIndex > 0 ? keyIndex - 1 : 0;
-            const KeyText* like = track->texts.empty() ? nullptr : &track->texts[near];
-            const std::string time = NewKeyTime(edit.row, like && IsNamedTime(like->time.text), Song(), NamesInUse(tracks));
-            int columns[kParts];
-            NeighbourColumns(*track, lines, near, false, columns);
-            const std::string body = NewKeyLine(time, value, type, like ? &lines[size_t(like->line - 1)].body : nullptr,
-                                                like, columns);
-            insertLine(LineIndexFor(*track, edit.row, -1), body);
-            keys.insert(keys.begin() + long(keyIndex), TrackKey{edit.row, edit.value, type});
-            break;
-        }
-        case KeyEditKind::Delete: {
-            if (at < 0) {
-                *error = track ? "track '" + edit.track + "' has no key at row " + std::to_string(edit.row)
-                               : "track '" + edit.track + "' has no keys";
-                return false;
-            }
-            Line& line = lines[size_t(track->texts[size_t(at)].line - 1)];
-            const size_t comment = line.body.find('#');
-            if (comment != std::string::npos) {
-                // The key goes; a comment written on its line stays, at the key's indent.
-                line.body = line.body.substr(0, size_t(track->texts[size_t(at)].time.column - 1)) + line.body.substr(comment);
-            } else {
-                lines.erase(lines.begin() + (track->texts[size_t(at)].line - 1));
-            }
-            expected.erase(expected.begin() + at);
-            break;
-        }
-        case KeyEditKind::Move: {
-            if (at < 0) {
-                *error = track ? "track '" + edit.track + "' has no key at row " + std::to_string(edit.row)
-                               : "track '" + edit.track + "' has no keys";
-                return false;
-            }
-            if (edit.to == edit.row) break;
-            if (KeyAt(*track, edit.to) >= 0) {
-                *error = "track '" + edit.track + "' already has a key at row " + std::to_string(edit.to);
-                return false;
-            }
-            const KeyText& written = track->texts[size_t(at)];
-            int columns[kParts];
-            NeighbourColumns(*track, lines, size_t(at), true, columns);
-            const std::string time = RewriteTime(written.time.text, edit.to, Song());
-            const std::string* replaced[kParts] = {&time, nullptr, nullptr, nullptr};
-            const std::string body = RewriteKeyLine(lines[size_t(written.line - 1)].body, written, replaced, columns);
-            std::vector<TrackKey>& keys = expected;
-            TrackKey moved = keys[size_t(at)];
-            moved.row = edit.to;
-            keys.erase(keys.begin() + at);
-            const size_t keyIndex = InsertionIndex(keys, edit.to);
-            keys.insert(keys.begin() + long(keyIndex), moved);
-            if (keyIndex == size_t(at)) {
-                // Still between the same neighbours: only the time changes.
-                lines[size_t(written.line - 1)].body = body;
-                break;
-            }
-            // The line (and a comment on it) goes to its new place among the keys.
-            size_t lineIndex = LineIndexFor(*track, edit.to, at);
-            if (!Ended(lines[size_t(written.line - 1)]) && written.line > 1) {
-                // The last line moves up: the line now last keeps the file's missing end.
-                lines[size_t(written.line - 2)].end = lines[size_t(written.line - 1)].end;
-            }
-            lines.erase(lines.begin() + (written.line - 1));
-            if (lineIndex > size_t(written.line - 1)) --lineIndex;
-            insertLine(lineIndex, body);
-            break;
-        }
-    }
-
-    std::string newText = Join(lines);
+    if (edits.empty()) return true;
+    std::string newText;
     std::vector<SourceTrack> parsed;
-    std::vector<std::string> errors;
-    if (!ParseTrackSource(newText, sourceName, Song(), &parsed, &errors)) {
-        *error = "the source would not compile: " + (errors.empty() ? std::string("?") : errors.front());
+    std::string problem;
+    const Outcome outcome = Attempt(edits, edits.size(), &newText, &parsed, &problem);
+    if (outcome == Outcome::Refused) {
+        *error = problem;
         return false;
     }
-    bool same = parsed.size() == tracks.size() + (track ? 0 : 1);
-    for (size_t i = 0; same && i < parsed.size(); ++i) {
-        const std::string& name = i < tracks.size() ? tracks[i].name : edit.track;
-        same = parsed[i].name == name && SameKeys(parsed[i].keys, i == trackIndex ? expected : tracks[i].keys);
-    }
-    if (!same) {
-        *error = "the text written for this edit does not read back as the edit; nothing was changed";
+    if (outcome == Outcome::Unreadable) {
+        // Which op made the text unreadable: the shortest failing run of ops
+        // from the first, found by halving (a few passes, not one per op).
+        size_t good = 0, bad = edits.size();
+        while (bad - good > 1) {
+            const size_t middle = good + (bad - good) / 2;
+            std::string middleProblem;
+            if (Attempt(edits, middle, &newText, &parsed, &middleProblem) == Outcome::Taken) {
+                good = middle;
+            } else {
+                bad = middle;
+                problem = middleProblem;
+            }
+        }
+        *error = "op " + std::to_string(bad - 1) + ": " + problem;
         return false;
     }
     text = std::move(newText);
     tracks = std::move(parsed);
     return true;
+}
+
+SourceDocument::Outcome SourceDocument::Attempt(const std::vector<KeyEdit>& edits, size_t count, std::string* newText,
+                                                std::vector<SourceTrack>* parsed, std::string* error) const {
+    EditBatch batch(text, tracks, Song());
+    for (size_t i = 0; i < count; ++i) {
+        std::string problem;
+        if (!batch.Apply(edits[i], &problem)) {
+            *error = "op " + std::to_string(i) + ": " + problem;
+            return Outcome::Refused;
+        }
+    }
+    *newText = batch.Text();
+    parsed->clear();
+    std::vector<std::string> errors;
+    if (!ParseTrackSource(*newText, sourceName, Song(), parsed, &errors)) {
+        *error = "the source would not compile: " + (errors.empty() ? std::string("?") : errors.front());
+        return Outcome::Unreadable;
+    }
+    if (!batch.ReadsBackAs(*parsed)) {
+        *error = kUnreadable;
+        return Outcome::Unreadable;
+    }
+    return Outcome::Taken;
 }

@@ -6,9 +6,10 @@
 // lines and aligned like its neighbours; a track the source lacks gets a new
 // block at the end, written as `synctool dump` writes one.
 //
-// After every edit the new text is parsed again and the document takes its
-// tracks from that parse, refusing the edit when they are not exactly the
-// intended keys: the text always compiles to the tracks the document holds.
+// The edits of one Apply are made in one pass over the lines; the new text is
+// then parsed once and the document takes its tracks from that parse,
+// refusing the edits when they are not exactly the intended keys: the text
+// always compiles to the tracks the document holds.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +29,7 @@ struct KeyEdit {
     int32_t row = 0;        // the key's row (for a move: where it is)
     int32_t to = 0;         // a move's new row
     float value = 0;        // a set's value
+    bool keepValue = false; // a set of a key that exists keeps its value (set only its interpolation)
     bool keepType = true;   // a set keeps the key's interpolation (a new key: step)
     int32_t type = Step;    // a set's interpolation when keepType is false
 };
@@ -55,7 +57,12 @@ public:
     const SourceTrack* Find(const std::string& name) const;
 
 private:
-    bool ApplyOne(const KeyEdit& edit, std::string* error);
+    enum class Outcome { Taken, Refused, Unreadable };
+    // The first `count` edits made on a copy of the text: Taken with the new
+    // text and its parse; Refused with "op N: ..." for an op that cannot be
+    // made; Unreadable when the text made would not read back as intended.
+    Outcome Attempt(const std::vector<KeyEdit>& edits, size_t count, std::string* newText,
+                    std::vector<SourceTrack>* parsed, std::string* error) const;
 
     std::string text;
     std::string sourceName;
