@@ -88,6 +88,8 @@ public:
     size_t SourceWrites() const { return keeper ? size_t(keeper->Writes()) : 0; }
     // Decodes of the song so far (one, and one more each time the file changed).
     int SongDecodes() const { return waveform ? waveform->Decodes() : 0; }
+    // Reads of the files that FilesChanged asked for, done so far.
+    size_t SourceReads() const { return keeper ? size_t(keeper->Reads()) : 0; }
 
     // EditorRoutes
     Reply Get(const std::string& path) override;
