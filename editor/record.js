@@ -21,6 +21,7 @@ import { valueAt, keyValue, findKey } from './evaluate.js';
 import { reduceTake } from './reduce.js';
 
 let takeCount = 0;
+const HOLD_FRAMES = 8;
 
 export class Recorder {
   constructor(editor) {
@@ -59,17 +60,26 @@ export class Recorder {
     if (this.state === 'armed' && playing && this.pointerY !== null) this.begin(row);
     if (this.state !== 'recording') return;
     const at = Math.floor(row);
-    if (!playing || at < this.lastRow || at >= editor.doc.rows) {
+    // The playhead, steered by the show's messages, may step back a hair;
+    // a loop's wrap goes back much further.
+    const wrapped = at < this.lastRow - editor.doc.rowsPerBeat;
+    if (!playing || wrapped || at >= editor.doc.rows) {
       this.end();
       return;
     }
-    if (this.pointerY !== null) {
+    // A sample where the pointer moved, and every few frames while it
+    // holds still: a pointer that moves seldom joins into a line between
+    // where it was seen, not a staircase of frames.
+    const moved = this.pointerY !== this.sampledY;
+    if (this.pointerY !== null && (moved || ++this.stillFrames >= HOLD_FRAMES)) {
       const value = editor.curve.yToValue(this.pointerY);
       this.samples.push({ row, value });
+      this.sampledY = this.pointerY;
+      this.stillFrames = 0;
       this.live = { row: at, value: Math.fround(value) };
       this.pump();
     }
-    this.lastRow = at;
+    this.lastRow = Math.max(this.lastRow, at);
   }
 
   begin(row) {
@@ -82,6 +92,8 @@ export class Recorder {
     this.original = keys.map((k) => ({ ...k }));
     this.group = `take-${Date.now().toString(36)}-${++takeCount}`;
     this.samples = [];
+    this.sampledY = null;
+    this.stillFrames = 0;
     this.first = Math.floor(row);
     this.lastRow = this.first;
     this.live = null;

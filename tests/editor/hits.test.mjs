@@ -15,10 +15,30 @@ import test from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import { execFileSync } from 'node:child_process';
-import { env, launchBrowser, startXvfb, startAuthor, until, withScreenshot, percentile } from './support.mjs';
+import { env, launchBrowser, startXvfb, startAuthor, until, withScreenshot, percentile, compiledTracks } from './support.mjs';
 
 const source = fs.readFileSync(`${env.sourceDir}/production/show.sync`, 'utf8');
 const ONSET_COLOUR = [255, 200, 90];
+
+// Starts timing the page's frames (requestAnimationFrame deltas) and the
+// show frames between an edit's reply and the picture with it, for `ms`;
+// the result lands in window.recorded.
+function record(ms) {
+  window.recorded = new Promise((resolve) => {
+    const deltas = [];
+    const tools = window.tesselEditor.tools;
+    const editsBefore = tools.edits.length;
+    let last;
+    const start = performance.now();
+    const frame = (t) => {
+      if (last !== undefined) deltas.push(t - last);
+      last = t;
+      if (t - start < ms) requestAnimationFrame(frame);
+      else resolve({ deltas, edits: tools.edits.slice(editsBefore).map((e) => e.frames) });
+    };
+    requestAnimationFrame(frame);
+  });
+}
 
 test('hits on the grid, takes and taps', async (t) => {
   const xvfb = await startXvfb();
@@ -43,6 +63,19 @@ test('hits on the grid, takes and taps', async (t) => {
     await transport({ play: false });
     await until(() => editor(() => !window.tesselEditor.playhead.playing), 'the page to see the pause');
   };
+  // The source file's text once it holds what the service holds.
+  const settledText = () => until(async () => {
+    const text = fs.readFileSync(author.source, 'utf8');
+    const held = {};
+    for (const tr of (await apiShow()).tracks)
+      if (tr.keys.length) held[tr.name] = tr.keys.map((k) => ({ row: k.row, value: Math.fround(k.value), interp: k.interp }));
+    try {
+      assert.deepEqual(compiledTracks(author.source, author.sections), held);
+    } catch (error) {
+      return null;
+    }
+    return fs.readFileSync(author.source, 'utf8') === text ? text : null;
+  }, 'the source file to hold the show');
   const choose = (track) => editor((n) => {
     const e = window.tesselEditor;
     e.selection.clear();
@@ -159,6 +192,114 @@ test('hits on the grid, takes and taps', async (t) => {
     await page.keyboard.press('Control+z');
     await until(async () => JSON.stringify(await lane('Exposure')) === JSON.stringify(before1), 'one undo to remove them all');
     assert.equal((await transport({ loop: null })).status(), 200);
+
+
+    // A take on Vignette from the drop: the pointer's height follows a slow
+    // wave of the row the page shows, and the frames are timed meanwhile.
+    const TAKE = 'Vignette';
+    const textBefore = await settledText();
+    const laneBefore = await lane(TAKE);
+    await choose(TAKE);
+    await until(() => editor((n) => window.tesselEditor.curve.tracks.join() === n && !window.tesselEditor.contentDirty, TAKE), 'the curve view');
+    const area = await editor(() => {
+      const e = window.tesselEditor;
+      const r = e.canvas.getBoundingClientRect();
+      return { x: r.left + e.curve.rect.x + 200, top: r.top + e.curve.rect.y, h: e.curve.rect.h };
+    });
+    const takeStart = drop + 32;
+    const yAt = (row) => Math.round(area.top + area.h * (0.5 + 0.35 * Math.sin((2 * Math.PI * (row - takeStart)) / 320)));
+    const recorder = (fn) => editor(fn);
+    async function play(rows, onRow) {
+      await page.keyboard.press('Space');
+      await until(() => editor(() => window.tesselEditor.playhead.playing), 'the show to play');
+      for (;;) {
+        const row = await editor(() => window.tesselEditor.row);
+        if (row >= takeStart + rows) break;
+        await page.mouse.move(area.x, yAt(row));
+        if (onRow) await onRow(row);
+      }
+    }
+    const seekTo = async (row) => {
+      await editor((r) => window.tesselEditor.seek(r), row);
+      await until(async () => (await showRow()) === row, 'the seek before the take');
+    };
+    await seekTo(takeStart);
+    await page.mouse.move(area.x, yAt(takeStart));
+    await page.keyboard.press('r');
+    assert.equal(await recorder(() => window.tesselEditor.tools.recorder.state), 'armed');
+    let axis = null;
+    await editor(record, 4000);
+    await play(170, async () => {
+      // The value the pointer's height stands for, with the take's axis.
+      axis ??= await editor(([top, h]) => {
+        const e = window.tesselEditor;
+        if (e.tools.recorder.state !== 'recording') return null;
+        const r = e.canvas.getBoundingClientRect();
+        return { at: e.curve.yToValue(top - r.top), below: e.curve.yToValue(top + h - r.top), lo: e.curve.lo, hi: e.curve.hi };
+      }, [area.top, area.h]);
+    });
+    await page.keyboard.press('r');
+    const timing = await editor(() => window.recorded);
+    const take = await until(() => editor(() => {
+      const r = window.tesselEditor.tools.recorder;
+      return r.state === 'idle' && r.lastTake?.written ? r.lastTake : null;
+    }), 'the take to be written').catch(async (error) => {
+      const state = await editor(() => ({ state: window.tesselEditor.tools.recorder.state, take: window.tesselEditor.tools.recorder.lastTake?.first, message: document.getElementById('message').textContent }));
+      throw new Error(`${error.message}: ${JSON.stringify(state)}`);
+    });
+    await pause();
+    assert.ok(take.values.length >= 120, `the take covers ${take.values.length} rows`);
+    assert.ok(take.first <= takeStart + 4 && axis, `the take began at ${take.first}, played from ${takeStart} (${JSON.stringify(axis)})`);
+
+    // The source compiled by synctool, evaluated by the player: within the
+    // tolerance of the take at every row, and along the path played.
+    const compiled = execFileSync(env.synctool, ['compile', '--sections', author.sections, '-o', `${author.source}.out`, author.source]);
+    const dump = String(execFileSync(env.synctool, ['dump', `${author.source}.out`]));
+    const single = dump.slice(dump.indexOf(`track ${TAKE}\n`)).split(/\n(?=track )/)[0];
+    fs.writeFileSync(`${author.source}.take.sync`, single);
+    fs.rmSync(`${author.source}.out`, { recursive: true, force: true });
+    const evaluated = JSON.parse(execFileSync(env.trackValues, [`${author.source}.take.sync`]));
+    const played = evaluated.tracks[0];
+    const from = evaluated.from;
+    assert.ok(compiled !== null && played.name === TAKE);
+    const wave = (row) => axis.at + ((yAt(row) - area.top) / area.h) * (axis.below - axis.at);
+    const range = axis.hi - axis.lo;
+    const off = [];
+    const stray = [];
+    for (let row = take.first; row <= take.last; ++row) {
+      const value = played.values[row - from];
+      if (!(Math.abs(value - take.values[row - take.first]) <= take.tolerance * 1.0001)) off.push(`row ${row}: ${value} for ${take.values[row - take.first]}`);
+      if (!(Math.abs(value - wave(row)) <= 0.07 * range)) stray.push(`row ${row}: ${value} for ${wave(row)}`);
+    }
+    assert.deepEqual(off.slice(0, 10), [], `${off.length} rows beyond the tolerance ${take.tolerance}`);
+    assert.deepEqual(stray.slice(0, 10), [], `${stray.length} rows off the path played`);
+    assert.ok(take.keys.length <= take.values.length / 6, `${take.keys.length} keys for ${take.values.length} rows`);
+    const drawn = timing.deltas;
+    console.log(
+      [
+        'Recording a take (ms between frames, while the show plays and the pointer moves)',
+        `  frames ${drawn.length}  p50 ${percentile(drawn, 50).toFixed(2)}  p95 ${percentile(drawn, 95).toFixed(2)}  max ${Math.max(...drawn).toFixed(2)}`,
+        `  edit to picture (show frames): p50 ${percentile(timing.edits, 50)}  p95 ${percentile(timing.edits, 95)}  max ${Math.max(...timing.edits)}  of ${timing.edits.length} edits`,
+        `  take: ${take.values.length} rows -> ${take.keys.length} keys (${(take.keys.length / (take.values.length / 16)).toFixed(2)} a beat), max error ${take.maxError.toPrecision(3)} for ${take.tolerance.toPrecision(3)}, reduced in ${take.reduceMs.toFixed(1)} ms`,
+      ].join('\n'),
+    );
+
+    // One undo: the lane and the source file as they were.
+    await page.keyboard.press('Control+z');
+    await until(async () => JSON.stringify(await lane(TAKE)) === JSON.stringify(laneBefore), 'one undo to take the take away');
+    await until(() => fs.readFileSync(author.source, 'utf8') === textBefore, 'the source file as it was');
+
+    // Escape while a take runs: the lane and the file as they were.
+    await seekTo(takeStart);
+    await page.keyboard.press('r');
+    await play(60);
+    assert.equal(await recorder(() => window.tesselEditor.tools.recorder.state), 'recording');
+    await until(async () => JSON.stringify(await lane(TAKE)) !== JSON.stringify(laneBefore), 'the live key in the lane');
+    await page.keyboard.press('Escape');
+    await until(() => editor(() => window.tesselEditor.tools.recorder.state === 'idle'), 'the take to end');
+    await pause();
+    await until(async () => JSON.stringify(await lane(TAKE)) === JSON.stringify(laneBefore), 'the lane as it was');
+    await until(() => fs.readFileSync(author.source, 'utf8') === textBefore, 'the file as it was');
 
     errors.length === 0 || assert.fail(errors.join('\n'));
   });
