@@ -29,8 +29,12 @@ export class ShowClock {
     const last = this.last;
     if (last) {
       const expected = last.row + ((now - last.at) / 1000) * this.rowsPerSecond;
-      // Backwards, or well ahead of what the clock allows: a jump.
-      if (row < last.row || row > expected + this.rowsPerSecond * 0.5) this.samples = [];
+      // A quarter of a second back, or half a second ahead of what the
+      // clock allows: a jump.
+      if (row < last.row - this.rowsPerSecond * 0.25 || row > expected + this.rowsPerSecond * 0.5) {
+        this.samples = [];
+        this.resets = (this.resets || 0) + 1;
+      }
     }
     this.last = { row, at: now };
     const offset = now - (row / this.rowsPerSecond) * 1000;

@@ -269,7 +269,11 @@ test('hits on the grid, takes and taps', async (t) => {
     for (let row = take.first; row <= take.last; ++row) {
       const value = played.values[row - from];
       if (!(Math.abs(value - take.values[row - take.first]) <= take.tolerance * 1.0001)) off.push(`row ${row}: ${value} for ${take.values[row - take.first]}`);
-      if (!(Math.abs(value - wave(row)) <= 0.07 * range)) stray.push(`row ${row}: ${value} for ${wave(row)}`);
+      // The pointer reaches the page a little after the row it was moved
+      // for: the value played at a row is the path's a few rows earlier.
+      let nearest = Infinity;
+      for (let lag = -10; lag <= 2; ++lag) nearest = Math.min(nearest, Math.abs(value - wave(row + lag)));
+      if (!(nearest <= 0.02 * range + take.tolerance)) stray.push(`row ${row}: ${value} for ${wave(row)}`);
     }
     assert.deepEqual(off.slice(0, 10), [], `${off.length} rows beyond the tolerance ${take.tolerance}`);
     assert.deepEqual(stray.slice(0, 10), [], `${stray.length} rows off the path played`);
@@ -300,6 +304,95 @@ test('hits on the grid, takes and taps', async (t) => {
     await pause();
     await until(async () => JSON.stringify(await lane(TAKE)) === JSON.stringify(laneBefore), 'the lane as it was');
     await until(() => fs.readFileSync(author.source, 'utf8') === textBefore, 'the file as it was');
+
+
+    // Taps from a second page whose push messages are held back in stalls
+    // (in order): the show's rows come late and unevenly, as on a busy
+    // machine. This page, unhindered, notes when each row arrives.
+    await editor(() => {
+      window.arrivals = [];
+      window.tesselEditor.hooks.position.push((m, now) => m && window.arrivals.push([performance.timeOrigin + now, m.row, m.playing]));
+    });
+    const tapper = await context.newPage();
+    tapper.on('pageerror', (e) => errors.push(e.message));
+    let seed = 12345;
+    const random = () => ((seed = (seed * 1103515245 + 12345) % 2147483648) / 2147483648);
+    await tapper.routeWebSocket(/\/api\/live$/, (ws) => {
+      // Stalls of 50-250 ms with 0-100 ms free between: what comes in a
+      // stall is delivered at its end, in order, as a busy page would.
+      const server = ws.connectToServer();
+      let free = Date.now();
+      let stallEnd = free;
+      let held = [];
+      const release = () => {
+        for (const message of held) ws.send(message);
+        held = [];
+      };
+      server.onMessage((message) => {
+        const now = Date.now();
+        if (now >= stallEnd && held.length) release();
+        if (now >= stallEnd && now >= free) {
+          stallEnd = now + 50 + random() * 200;
+          free = stallEnd + random() * 100;
+          setTimeout(release, stallEnd - now);
+        }
+        if (now < stallEnd) held.push(message);
+        else ws.send(message);
+      });
+      ws.onMessage((message) => server.send(message));
+    });
+    await tapper.goto(`${author.origin}/`);
+    const tapped = (fn, arg) => tapper.evaluate(fn, arg);
+    await until(() => tapped(() => window.tesselEditor?.doc != null && window.tesselEditor.connected), 'the tapping page');
+    const TAP = 'Bloom Dry';
+    await tapped((n) => window.tesselEditor.selection.chooseLane(n, false), TAP);
+    await tapper.locator('#canvas').focus();
+    await tapper.keyboard.press('t');
+    assert.equal(await tapped(() => window.tesselEditor.tools.tapTrack), TAP);
+    await seekTo(drop + 256);
+    assert.equal((await transport({ play: true })).status(), 200);
+    await until(() => tapped(() => window.tesselEditor.tools.clock.samples.length >= 60), 'the tapping page to measure the show')
+      .catch(async (error) => {
+        const state = await tapped(() => ({ n: window.tesselEditor.tools.clock.samples.length, resets: window.tesselEditor.tools.clock.resets, last: window.tesselEditor.tools.clock.last, playing: window.tesselEditor.playhead.playing, row: window.tesselEditor.row }));
+        throw new Error(`${error.message}: ${JSON.stringify(state)}`);
+      });
+    for (let i = 0; i < 16; ++i) {
+      const now = await tapped(() => window.tesselEditor.row);
+      await until(() => tapped((r) => window.tesselEditor.row > r, now + 7 + (i % 5)), 'the show to play on');
+      await tapper.keyboard.press('k');
+    }
+    const shownDelay = await tapper.locator('#tap-state').textContent();
+    await pause();
+    const taps = await tapped(() => window.tesselEditor.tools.taps);
+    const arrivals = await editor(() => window.arrivals);
+    const rps = await editor(() => window.tesselEditor.doc.rowsPerSecond);
+    // The show's row at a moment, from the quickest of this page's messages
+    // in the second before it.
+    const truth = (at) => {
+      let offset = Infinity;
+      for (const [when, row, playing] of arrivals)
+        if (playing && when <= at && when > at - 1000) offset = Math.min(offset, when - (row / rps) * 1000);
+      return ((at - offset) / 1000) * rps;
+    };
+    const misses = taps.map((tap) => tap.row - Math.floor(truth(tap.pressed)));
+    const late = taps.map((tap) => Math.floor(truth(tap.pressed)) - Math.floor(tap.pageRow));
+    const within = misses.filter((m) => Math.abs(m) <= 1).length;
+    console.log(
+      [
+        `Taps with push messages held in stalls of 50-250 ms: ${taps.length} presses`,
+        `  corrected: ${within} within one row (${((100 * within) / taps.length).toFixed(0)} %), misses ${misses.join(' ')}`,
+        `  page's playhead alone: ${late.filter((m) => Math.abs(m) <= 1).length} within one row, behind by ${late.join(' ')}`,
+        `  shown: ${shownDelay}`,
+      ].join('\n'),
+    );
+    assert.equal(taps.length, 16);
+    assert.ok(within >= 14, `taps within a row of the show's picture: ${within} of 16 (${misses.join(' ')})`);
+    assert.ok(late.filter((m) => Math.abs(m) <= 1).length < within, 'the held-back messages put the page behind the show');
+    await until(async () => {
+      const keys = await lane(TAP);
+      return taps.every((tap) => keys.some((k) => k.row === tap.row && k.value === 1));
+    }, 'a key at every tap');
+    await tapper.close();
 
     errors.length === 0 || assert.fail(errors.join('\n'));
   });
