@@ -2,14 +2,14 @@
 // position messages (the row of each frame the show presented, and the
 // frame count): while the show plays, a message's arrival time less its
 // row's time is the clock offset plus how long the message took to come;
-// the smallest of the last few seconds is the offset itself (some message
+// the smallest of the last five seconds is the offset itself (some message
 // always comes through quickly on loopback), so the row the show's picture
 // is at now is (now - offset) in rows. The page's own playhead is steered
 // by messages as they arrive, so it trails the picture by the messages'
 // usual delay: `delayMs` is that gap, which taps are corrected by.
 // A seek, a loop's wrap or a pause starts the measurement again.
 
-const WINDOW_MS = 3000;
+const WINDOW_MS = 5000;
 
 export class ShowClock {
   constructor(rowsPerSecond) {

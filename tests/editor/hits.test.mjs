@@ -6,8 +6,8 @@
 // all away; a take recorded with a scripted pointer path during playback
 // is written as keys that, compiled by synctool and evaluated by the
 // player's evaluation, stay within the tolerance at every row of the take
-// and follow the path played, and one undo brings back the lane and the
-// source file byte for byte; Escape abandons a take; taps land within a
+// and follow the pointer's moves row by row, and one undo brings back the
+// lane and the source file byte for byte; Escape abandons a take; taps land within a
 // row of where the show's picture was, though every push message to the
 // tapping page is held back a varying while.
 
@@ -228,6 +228,12 @@ test('hits on the grid, takes and taps', async (t) => {
     await page.keyboard.press('r');
     assert.equal(await recorder(() => window.tesselEditor.tools.recorder.state), 'armed');
     let axis = null;
+    // Where the pointer was at each row, as the page got its moves (on a
+    // busy machine they come later and fewer than the script sent them).
+    await editor(() => {
+      window.pointerLog = [];
+      window.tesselEditor.canvas.addEventListener('pointermove', (e) => window.pointerLog.push([window.tesselEditor.row, e.clientY]));
+    });
     await editor(record, 4000);
     await play(170, async () => {
       // The value the pointer's height stands for, with the take's axis.
@@ -262,18 +268,28 @@ test('hits on the grid, takes and taps', async (t) => {
     const played = evaluated.tracks[0];
     const from = evaluated.from;
     assert.ok(compiled !== null && played.name === TAKE);
-    const wave = (row) => axis.at + ((yAt(row) - area.top) / area.h) * (axis.below - axis.at);
+    // (In row order: the playhead, steered by late messages, can step back.)
+    const moves = (await editor(() => window.pointerLog)).filter(([row]) => row >= take.first - 1).sort((a, b) => a[0] - b[0]);
+    const valueOfY = (y) => axis.at + ((y - area.top) / area.h) * (axis.below - axis.at);
+    // The pointer's value at a row: its moves joined by straight lines.
+    const wave = (row) => {
+      let i = moves.findIndex(([r]) => r > row);
+      if (i < 0) return valueOfY(moves[moves.length - 1][1]);
+      if (i === 0) return valueOfY(moves[0][1]);
+      const [r0, y0] = moves[i - 1];
+      const [r1, y1] = moves[i];
+      return valueOfY(y0 + ((row - r0) / (r1 - r0)) * (y1 - y0));
+    };
     const range = axis.hi - axis.lo;
     const off = [];
     const stray = [];
     for (let row = take.first; row <= take.last; ++row) {
       const value = played.values[row - from];
       if (!(Math.abs(value - take.values[row - take.first]) <= take.tolerance * 1.0001)) off.push(`row ${row}: ${value} for ${take.values[row - take.first]}`);
-      // The pointer reaches the page a little after the row it was moved
-      // for: the value played at a row is the path's a few rows earlier.
+      // The take samples the pointer once a frame, up to a row after it moved.
       let nearest = Infinity;
-      for (let lag = -10; lag <= 2; ++lag) nearest = Math.min(nearest, Math.abs(value - wave(row + lag)));
-      if (!(nearest <= 0.02 * range + take.tolerance)) stray.push(`row ${row}: ${value} for ${wave(row)}`);
+      for (let lag = -2; lag <= 1; lag += 0.25) nearest = Math.min(nearest, Math.abs(value - wave(row + lag)));
+      if (row >= take.first + 2 && !(nearest <= 0.01 * range + take.tolerance)) stray.push(`row ${row}: ${value} for ${wave(row)}`);
     }
     assert.deepEqual(off.slice(0, 10), [], `${off.length} rows beyond the tolerance ${take.tolerance}`);
     assert.deepEqual(stray.slice(0, 10), [], `${stray.length} rows off the path played`);
@@ -318,7 +334,7 @@ test('hits on the grid, takes and taps', async (t) => {
     let seed = 12345;
     const random = () => ((seed = (seed * 1103515245 + 12345) % 2147483648) / 2147483648);
     await tapper.routeWebSocket(/\/api\/live$/, (ws) => {
-      // Stalls of 50-250 ms with 0-100 ms free between: what comes in a
+      // Stalls of 50-250 ms with 100-300 ms free between: what comes in a
       // stall is delivered at its end, in order, as a busy page would.
       const server = ws.connectToServer();
       let free = Date.now();
@@ -333,7 +349,7 @@ test('hits on the grid, takes and taps', async (t) => {
         if (now >= stallEnd && held.length) release();
         if (now >= stallEnd && now >= free) {
           stallEnd = now + 50 + random() * 200;
-          free = stallEnd + random() * 100;
+          free = stallEnd + 100 + random() * 200;
           setTimeout(release, stallEnd - now);
         }
         if (now < stallEnd) held.push(message);
@@ -383,7 +399,7 @@ test('hits on the grid, takes and taps', async (t) => {
     const within = misses.filter((m) => Math.abs(m) <= 1).length;
     console.log(
       [
-        `Taps with push messages held in stalls of 50-250 ms: ${taps.length} presses`,
+        `Taps with push messages held in stalls of 50-250 ms (100-300 ms free between): ${taps.length} presses`,
         `  corrected: ${within} within one row (${((100 * within) / taps.length).toFixed(0)} %), misses ${misses.join(' ')}`,
         `  page's playhead alone: ${late.filter((m) => Math.abs(m) <= 1).length} within one row, behind by ${late.join(' ')}`,
         `  shown: ${shownDelay}`,
