@@ -36,6 +36,7 @@ function preloaded(name) {
 export const api = {
   show: () => request('GET', '/api/show', undefined, preloaded('show')),
   waveform: () => request('GET', '/api/waveform', undefined, preloaded('waveform')),
+  onsets: () => request('GET', '/api/onsets'),
   // ops as in the API; group merges consecutive edits into one undo step.
   edit: (ops, group) => request('POST', '/api/edit', group ? { ops, group } : { ops }),
   undo: () => request('POST', '/api/undo', {}),

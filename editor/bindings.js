@@ -17,8 +17,14 @@ export const KEY_BINDINGS = [
   { keys: 'Delete, Backspace', action: 'delete', text: 'Delete the selected keys' },
   { keys: 'Tab / Shift + Tab', action: null, text: 'Select the next / previous key of the selected key’s lane' },
   { keys: 'Enter', action: 'editValue', text: 'Type the value and interpolation of the selected key' },
-  { keys: 'Escape', action: 'escape', text: 'Cancel a drag, clear the selection, close this help' },
+  { keys: 'Escape', action: 'escape', text: 'Cancel a drag or a take, leave tap mode, clear the selection, close this help' },
   { keys: '+ / -, 0', action: null, text: 'Zoom in / out around the playhead; the whole song' },
+  { keys: '. / ,', action: null, text: 'Playhead to the next / previous shown onset (the song’s hits)' },
+  { keys: 'S', action: 'snapOnsets', text: 'Dragged keys snap to a shown onset nearby: on or off' },
+  { keys: 'H', action: 'hitPattern', text: 'Keys on the hits: a pattern on every shown onset in the loop region (else the selected keys’ span), in the chosen lanes' },
+  { keys: 'R', action: 'record', text: 'Record the chosen lane: play, move the pointer over the curve view; R or Space ends the take' },
+  { keys: 'T', action: 'tap', text: 'Tap mode on the chosen lane on or off' },
+  { keys: 'K', action: 'tapKey', text: 'In tap mode: the hit pattern at the row the show’s picture is at' },
   { keys: '?', action: 'help', text: 'This help' },
 ];
 
@@ -30,7 +36,8 @@ export const MOUSE_BINDINGS = [
   ['Wheel', 'Pan in time (over the names: scroll the lanes)'],
   ['Ctrl + wheel', 'Zoom around the pointer'],
   ['Click a key', 'Select it (Shift / Ctrl: add or remove)'],
-  ['Drag a key', 'Move the selected keys in time, snapped to rows (Shift: beats); in the curve view also in value, locked to one axis once the drag leans one way'],
+  ['Drag a key', 'Move the selected keys in time, snapped to rows (Shift: beats) or to a shown onset within a few pixels (S); in the curve view also in value, locked to one axis once the drag leans one way'],
+  ['Onset slider in the bar', 'Hide the weaker onsets'],
   ['Drag on empty space', 'Box-select, across lanes (Shift / Ctrl: add)'],
   ['Double-click', 'Add a key with the curve’s present value; on a key: edit it'],
   ['Click a lane’s name', 'Show its curve (Shift / Ctrl: several)'],
@@ -72,6 +79,13 @@ export function actionFor(event) {
     case '-': return 'zoomOut';
     case '0': return 'zoomFit';
     case '?': return 'help';
+    case '.': return 'nextOnset';
+    case ',': return 'previousOnset';
+    case 's': case 'S': return 'snapOnsets';
+    case 'h': case 'H': return 'hitPattern';
+    case 'r': case 'R': return 'record';
+    case 't': case 'T': return 'tap';
+    case 'k': case 'K': return 'tapKey';
     default: return null;
   }
 }

@@ -17,6 +17,7 @@ import { CurveView } from './curve.js';
 import { Selection } from './selection.js';
 import { Playhead } from './playhead.js';
 import { theme } from './theme.js';
+import { OnsetMarks } from './onsets.js';
 
 function makeLayer() {
   const canvas = document.createElement('canvas');
@@ -54,10 +55,13 @@ export class Editor {
     this.connected = false;
     this.live = null;
     this.messageTimer = 0;
+    this.onsets = new OnsetMarks();
+    this.snapOnsets = true; // dragged keys snap to a shown onset nearby
+    this.hooks = { frame: [], position: [] }; // (row) each frame; (message, now) each position
   }
 
   async start() {
-    const [show, wave] = [api.show(), api.waveform()];
+    const [show, wave, onsets] = [api.show(), api.waveform(), api.onsets()];
     this.live = new LiveChannel((m) => this.onPush(m), (s, wasOpen) => this.onChannel(s, wasOpen));
     const shown = await show;
     if (!shown.ok) {
@@ -69,6 +73,12 @@ export class Editor {
     if (waved.ok && Array.isArray(waved.body.peaks)) {
       this.peaks = Float32Array.from(waved.body.peaks);
       this.invalidate(true);
+    }
+    const found = await onsets;
+    if (found.ok) {
+      this.onsets.load(found.body);
+      this.invalidate(true);
+      for (const hook of this.hooks.position) hook(null, performance.now()); // controls show the threshold
     }
   }
 
@@ -112,6 +122,7 @@ export class Editor {
       case 'position':
         this.playhead.update(message.row, message.playing, performance.now());
         this.playhead.loop = message.loop || null;
+        for (const hook of this.hooks.position) hook(message, performance.now());
         this.requestFrame();
         break;
       case 'document': {
@@ -312,6 +323,7 @@ export class Editor {
     if (!this.doc) return;
     const started = performance.now();
     const row = this.row;
+    for (const hook of this.hooks.frame) hook(row);
     if (this.playhead.playing && !this.drag && !this.pointerBusy) {
       const before = this.view.version;
       this.view.follow(row);
@@ -324,6 +336,7 @@ export class Editor {
       ctx.fillStyle = theme.background;
       ctx.fillRect(0, 0, this.cssWidth, this.cssHeight);
       drawRuler(ctx, this.view, this.layout, this.doc, this.peaks, this.marks);
+      this.drawOnsets(ctx);
       ctx.fillStyle = theme.panel;
       ctx.fillRect(0, 0, NAME_WIDTH, this.layout.ruler.h);
       drawLanes(ctx, this.view, this.layout, this.doc, this.selection.lanes);
@@ -371,6 +384,16 @@ export class Editor {
     this.frameWork.push(performance.now() - started);
     if (this.frameWork.length > 2000) this.frameWork.splice(0, 1000);
     if (this.playhead.playing || (this.drag && this.drag.pending)) this.requestFrame();
+  }
+
+  drawOnsets(ctx) {
+    const { x, w, h } = this.layout.ruler;
+    ctx.save();
+    ctx.beginPath();
+    ctx.rect(x, 0, w, h);
+    ctx.clip();
+    this.onsets.draw(ctx, this.view, theme.onset);
+    ctx.restore();
   }
 
   drawOverlay(ctx, row) {

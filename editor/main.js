@@ -11,6 +11,7 @@ import { ValueEditor } from './value-editor.js';
 import { interpOps, deleteOps, copyKeys, pasteOps } from './edits.js';
 import { sectionAt } from './model.js';
 import { NAME_WIDTH } from './layout.js';
+import { HitTools } from './hit-tools.js';
 
 const $ = (id) => document.getElementById(id);
 const canvas = $('canvas');
@@ -25,6 +26,7 @@ const valueEditor = new ValueEditor($('value-editor'), async (op) => {
   return error;
 });
 $('help-button').addEventListener('click', () => help.toggle());
+const tools = new HitTools(editor, $('bar'));
 
 // Opens the value editor on a key of the document.
 function openEditor(item) {
@@ -51,6 +53,7 @@ function run(action, event) {
   const selected = editor.selection.list();
   switch (action) {
     case 'play':
+      tools.beforePlay();
       editor.transport({ play: !editor.playhead.playing });
       break;
     case 'home':
@@ -147,6 +150,7 @@ function run(action, event) {
     }
     case 'escape':
       if (help.open) help.hide();
+      else if (tools.escape()) break;
       else if (editor.drag) {
         editor.drag.setTarget(0, 0);
         editor.drag.finished = true;
@@ -170,6 +174,7 @@ function run(action, event) {
       help.toggle();
       break;
     default:
+      if (tools.run(action)) break;
       if (action.startsWith('interp:')) editor.edit(interpOps(doc, selected, action.slice(7)), { select: selected });
   }
   event.preventDefault();
@@ -186,4 +191,5 @@ document.addEventListener('keydown', (event) => {
 
 new ResizeObserver(() => editor.resize()).observe($('stage'));
 window.tesselEditor = editor;
+editor.tools = tools;
 editor.start();

@@ -10,6 +10,7 @@ import { addKeyOps } from './edits.js';
 
 const DRAG_START = 3; // pixels before a press becomes a drag
 const LEAN = 6; // pixels before a curve drag locks to one axis
+const SNAP_PIXELS = 6; // how near a shown onset pulls a dragged key
 
 export function attachPointer(editor, openEditor) {
   const canvas = editor.canvas;
@@ -146,7 +147,12 @@ export function attachPointer(editor, openEditor) {
     const dy = p.y - gesture.start.y;
     if (!gesture.axis && Math.hypot(dx, dy) >= LEAN) gesture.axis = Math.abs(dx) >= Math.abs(dy) ? 'time' : 'value';
     let rows = gesture.axis === 'value' ? 0 : dx / editor.view.pxPerRow;
-    if (event.shiftKey && gesture.axis !== 'value') {
+    const onset =
+      editor.snapOnsets && gesture.axis !== 'value'
+        ? editor.onsets.nearest(gesture.primary.row + rows, SNAP_PIXELS / editor.view.pxPerRow)
+        : null;
+    if (onset !== null) rows = onset - gesture.primary.row;
+    else if (event.shiftKey && gesture.axis !== 'value') {
       const rpb = editor.doc.rowsPerBeat;
       const from = gesture.primary.row;
       rows = Math.round((from + rows) / rpb) * rpb - from;

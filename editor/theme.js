@@ -15,6 +15,7 @@ export const theme = {
   sectionB: '#33304a',
   cue: '#e0b05a',
   wave: '#4f7fa8',
+  onset: '#ffc85a',
   playhead: '#ff5a5a',
   loop: 'rgba(90,200,120,0.13)',
   loopEdge: 'rgba(90,200,120,0.7)',

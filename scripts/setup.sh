@@ -50,6 +50,7 @@ need all   "maths and image headers"                 libglm-dev libstb-dev
 need all   "command-line parsing (CLI11)"            libcli11-dev
 need all   "sound and the song"                      libopenal-dev libopenal1 libvorbis-dev
 need all   "the live editor's service"               libcivetweb-dev nlohmann-json3-dev
+need all   "the song's onsets in the live editor"    libaubio-dev
 need all   "video encoding for tessel-capture"       libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
 need tests "GoogleTest"                              libgtest-dev libgmock-dev
 need tests "private X servers for the window tests"  xvfb xauth x11-utils libxtst-dev

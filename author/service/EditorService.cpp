@@ -146,6 +146,11 @@ EditorRoutes::Reply EditorService::Get(const std::string& path) {
             return {503, ErrorJson(problem)};
         return {200, json};
     }
+    if (path == "/api/onsets") {
+        std::string json, problem;
+        if (!waveform->OnsetsJson(std::chrono::seconds(30), &json, &problem)) return {503, ErrorJson(problem)};
+        return {200, json};
+    }
     return {404, ErrorJson("no such API: GET " + path)};
 }
 

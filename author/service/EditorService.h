@@ -29,7 +29,7 @@ struct EditorConfig {
     ServerConfig server;
     std::string sourcePath;    // the track source, the one file the service writes
     std::string sectionsPath;  // the song form
-    std::string songPath;      // the song, for the waveform
+    std::string songPath;      // the song, for the waveform and its onsets
     std::string editorFolder;  // the page's files, served from memory
     std::vector<std::string> demoTracks;  // in the order the demo asked for them
     std::chrono::milliseconds saveThrottle{250};
@@ -87,6 +87,8 @@ public:
 
     ShowDocument* Document() { return document.get(); }
     size_t SourceWrites() const { return keeper ? size_t(keeper->Writes()) : 0; }
+    // Decodes of the song so far (one, and one more each time the file changed).
+    int SongDecodes() const { return waveform ? waveform->Decodes() : 0; }
     // Reads of the files that FilesChanged asked for, done so far.
     size_t SourceReads() const { return keeper ? size_t(keeper->Reads()) : 0; }
 

@@ -1,5 +1,8 @@
-// Waveform: peaks from 16-bit samples, and the decoding thread.
+// Waveform: peaks from 16-bit samples, the decoding thread, and the song
+// file's stamp.
 #include "author/service/Waveform.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -32,32 +35,67 @@ std::vector<float> WaveformPeaks(const DecodedSong& song, double rowsPerSecond, 
     return peaks;
 }
 
+bool Waveform::FileStamp::operator==(const FileStamp& other) const {
+    return exists == other.exists && device == other.device && inode == other.inode && size == other.size &&
+           modifiedNs == other.modifiedNs;
+}
+
+Waveform::FileStamp Waveform::StampOf(const std::string& path) {
+    FileStamp stamp;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return stamp;
+    stamp.exists = true;
+    stamp.device = info.st_dev;
+    stamp.inode = info.st_ino;
+    stamp.size = info.st_size;
+    stamp.modifiedNs = int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return stamp;
+}
+
 Waveform::Waveform(std::string path, double rowsPerSecond) : songPath(std::move(path)), rowsPerSecond(rowsPerSecond) {
-    decoder = std::thread([this] { Decode(); });
+    decoded = StampOf(songPath);
+    decodes = 1;
+    decoder = std::thread([this, stamp = decoded] { Decode(stamp); });
 }
 
 Waveform::~Waveform() {
     if (decoder.joinable()) decoder.join();
 }
 
-void Waveform::Decode() {
+void Waveform::Decode(FileStamp stamp) {
     DecodedSong song;
-    const bool decoded = DecodeOggFile(songPath.c_str(), &song);
+    const bool read = stamp.exists && DecodeOggFile(songPath.c_str(), &song);
     std::vector<float> all;
-    if (decoded) {
+    OnsetList found;
+    if (read) {
         const size_t frames = song.decodedBytes / (size_t(song.channels) * 2);
         const int64_t rows = int64_t(std::ceil(double(frames) / double(song.rate) * rowsPerSecond));
         all = WaveformPeaks(song, rowsPerSecond, rows);
+        found = FindOnsets(song, rowsPerSecond, kSongRowsPerBeat);
     }
     std::lock_guard<std::mutex> hold(lock);
-    ok = decoded;
+    ok = read;
     peaks = std::move(all);
+    onsets = std::move(found);
     done = true;
     ready.notify_all();
 }
 
-bool Waveform::Json(int64_t rows, std::chrono::milliseconds wait, std::string* json, std::string* error) {
-    std::unique_lock<std::mutex> hold(lock);
+bool Waveform::Ready(std::unique_lock<std::mutex>& hold, std::chrono::milliseconds wait, std::string* error) {
+    if (done) {
+        const FileStamp now = StampOf(songPath);
+        if (!(now == decoded)) {
+            // The last decode has finished (it set `done` under this lock and
+            // needs it no more): joining it does not wait on anything.
+            if (decoder.joinable()) decoder.join();
+            done = ok = false;
+            decoded = now;
+            ++decodes;
+            cachedRows = -1;
+            cachedOnsets.clear();
+            decoder = std::thread([this, now] { Decode(now); });
+        }
+    }
     if (!ready.wait_for(hold, wait, [this] { return done; })) {
         *error = "the song is still being decoded; ask again";
         return false;
@@ -66,6 +104,17 @@ bool Waveform::Json(int64_t rows, std::chrono::milliseconds wait, std::string* j
         *error = "the song could not be decoded: " + songPath;
         return false;
     }
+    return true;
+}
+
+int Waveform::Decodes() {
+    std::lock_guard<std::mutex> hold(lock);
+    return decodes;
+}
+
+bool Waveform::Json(int64_t rows, std::chrono::milliseconds wait, std::string* json, std::string* error) {
+    std::unique_lock<std::mutex> hold(lock);
+    if (!Ready(hold, wait, error)) return false;
     // Past the song's end there is only silence: a song form that runs far
     // longer does not make the answer grow without bound.
     rows = std::max<int64_t>(0, std::min<int64_t>(rows, int64_t(peaks.size() / 2) + 4096));
@@ -80,5 +129,13 @@ bool Waveform::Json(int64_t rows, std::chrono::milliseconds wait, std::string* j
         cachedRows = rows;
     }
     *json = cached;
+    return true;
+}
+
+bool Waveform::OnsetsJson(std::chrono::milliseconds wait, std::string* json, std::string* error) {
+    std::unique_lock<std::mutex> hold(lock);
+    if (!Ready(hold, wait, error)) return false;
+    if (cachedOnsets.empty()) cachedOnsets = ::OnsetsJson(onsets, kSongRowsPerBeat);
+    *json = cachedOnsets;
     return true;
 }
