@@ -1,8 +1,9 @@
 // AuthorMusic: the author's music, the player's sound system with two
 // differences, both so that the engine's frames go on (the picture stays up)
 // instead of the run ending: while the author holds it paused it still counts
-// as playing, and a song that plays to its end is held paused at the last
-// position read, to be sought back from. A song that never played (no sound
+// as playing, and a song that plays to its end is held paused where it was
+// last known to be (the last position read while playing, or a seek made
+// since), to be sought back from. A song that never played (no sound
 // device) ends the run at once, as the player's does.
 #pragma once
 
@@ -38,7 +39,7 @@ public:
             return true;
         }
         if (!played) return false;
-        // Played out: start again at the last position and pause there.
+        // Played out: start again where it last was and pause there.
         music->SetPosition(lastPosition);
         music->Play();
         Pause();
@@ -57,7 +58,12 @@ public:
         if (music->IsPlaying()) lastPosition = position;
         return position;
     }
-    void SetPosition(float beats) override { music->SetPosition(beats); }
+    // A seek moves the hold too: a song that runs out before the next read
+    // is held where it was sought to, not where it was before.
+    void SetPosition(float beats) override {
+        music->SetPosition(beats);
+        lastPosition = beats;
+    }
 
 private:
     std::unique_ptr<IDemoAudioSystem> music;

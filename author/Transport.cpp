@@ -93,6 +93,10 @@ std::string Transport::Press(TransportKey key) {
         case TransportKey::PauseResume:
             paused = !paused;
             if (music) paused ? music->Pause() : music->Play();
+            // Read again: a paused song stands where its last sound was
+            // heard, about one device latency past what played a moment ago,
+            // and the line says where the show holds.
+            at = Position();
             break;
         case TransportKey::BarBack: at = BarBefore(now); break;
         case TransportKey::BarForward: at = BarAfter(now); break;

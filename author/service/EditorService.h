@@ -86,6 +86,8 @@ public:
 
     ShowDocument* Document() { return document.get(); }
     size_t SourceWrites() const { return keeper ? size_t(keeper->Writes()) : 0; }
+    // Reads of the files that FilesChanged asked for, done so far.
+    size_t SourceReads() const { return keeper ? size_t(keeper->Reads()) : 0; }
 
     // EditorRoutes
     Reply Get(const std::string& path) override;

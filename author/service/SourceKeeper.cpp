@@ -37,6 +37,11 @@ int SourceKeeper::Writes() const {
     return writes;
 }
 
+int SourceKeeper::Reads() const {
+    std::lock_guard<std::mutex> hold(lock);
+    return reads;
+}
+
 void SourceKeeper::Run() {
     std::unique_lock<std::mutex> hold(lock);
     for (;;) {
@@ -45,6 +50,7 @@ void SourceKeeper::Run() {
             hold.unlock();
             ReadFiles();
             hold.lock();
+            ++reads;
             continue;
         }
         if (changed && std::chrono::steady_clock::now() >= nextWrite) {

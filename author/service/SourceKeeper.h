@@ -35,6 +35,9 @@ public:
     void FilesChanged();
     // Writes done so far (successful ones).
     int Writes() const;
+    // Reads of the files handed to the document so far, for a caller that
+    // must know a reported save has been taken in.
+    int Reads() const;
 
 private:
     void Run();
@@ -51,6 +54,7 @@ private:
     bool changed = false;
     bool filesChanged = false;
     int writes = 0;
+    int reads = 0;
     std::chrono::steady_clock::time_point nextWrite{};
     std::thread thread;
 };

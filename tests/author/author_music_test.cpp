@@ -1,6 +1,7 @@
 // The author's music around a recording stand-in for the sound system: a
 // pause counts as playing, a song played out is held paused at the last
-// position read, and a song that never played ends the run.
+// known position (read while playing, or sought to since), and a song that
+// never played ends the run.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -61,7 +62,7 @@ TEST_F(AuthorMusicTest, APauseStillCountsAsPlaying) {
     EXPECT_FALSE(music.IsPlaying()) << "a stop is not a hold";
 }
 
-TEST_F(AuthorMusicTest, ASongPlayedOutIsHeldAtTheLastPositionRead) {
+TEST_F(AuthorMusicTest, ASongPlayedOutIsHeldWhereItLastWas) {
     music.Play();
     EXPECT_TRUE(music.IsPlaying());  // as every frame asks
     inner->position = 271.9f;
@@ -84,6 +85,23 @@ TEST_F(AuthorMusicTest, ASongPlayedOutIsHeldAtTheLastPositionRead) {
     transport.Press(TransportKey::PauseResume);
     EXPECT_FALSE(transport.Paused());
     EXPECT_TRUE(inner->playing) << "Space resumes from the hold";
+}
+
+// A seek that lands just before the end, with the song running out before
+// the next frame reads the position (a busy machine): the hold is where the
+// seek went, not where the song was read before it.
+TEST_F(AuthorMusicTest, ASeekJustBeforeTheEndIsWhereTheSongIsHeld) {
+    music.Play();
+    EXPECT_TRUE(music.IsPlaying());
+    inner->position = 268.0f;
+    EXPECT_FLOAT_EQ(music.GetPosition(), 268.0f);
+    music.SetPosition(271.25f);
+    inner->playing = false;
+    inner->position = 0;
+    calls.clear();
+    EXPECT_TRUE(music.IsPlaying());
+    EXPECT_EQ(calls, (std::vector<std::string>{"seek 271", "play", "pause"}));
+    EXPECT_FLOAT_EQ(inner->position, 271.25f);
 }
 
 TEST_F(AuthorMusicTest, ASongThatNeverPlayedEndsTheRun) {

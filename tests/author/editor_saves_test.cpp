@@ -41,17 +41,19 @@ int64_t Revision(ServiceHarness& service) { return json::parse(service.Get("/api
 void SaveElsewhere(ServiceHarness& service, const std::string& text) {
     service.dir.Write("show.sync.new", text);
     ASSERT_EQ(std::rename((service.dir / "show.sync.new").c_str(), (service.dir / "show.sync").c_str()), 0);
-    service.service.FilesChanged();
+    ASSERT_TRUE(service.FilesChanged());
 }
 
 }  // namespace
 
-TEST(EditorSaves, EditsReachTheFileWithinASecondWithItsModeAndNothingElse) {
+// How soon an edit is written is the benchmark's business (bench/editor);
+// here it only has to arrive, with the file's mode and nothing else.
+TEST(EditorSaves, EditsReachTheFileWithItsModeAndNothingElse) {
     ServiceHarness service(kSource);
     ASSERT_TRUE(service.Started()) << service.error;
     ASSERT_EQ(chmod((service.dir / "show.sync").c_str(), 0640), 0);
     ASSERT_EQ(service.Post("/api/edit", kEdit).status, 200);
-    EXPECT_TRUE(service.WaitForFile(kEdited, 1.5)) << service.SourceFile();
+    ASSERT_TRUE(service.WaitForFile(kEdited)) << service.SourceFile();
     struct stat info {};
     ASSERT_EQ(stat((service.dir / "show.sync").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -59,7 +61,7 @@ TEST(EditorSaves, EditsReachTheFileWithinASecondWithItsModeAndNothingElse) {
 
     // Our own write, seen by the watcher, is not a save from elsewhere.
     const int64_t revision = Revision(service);
-    service.service.FilesChanged();
+    ASSERT_TRUE(service.FilesChanged());
     ASSERT_EQ(service.Post("/api/undo", "").status, 200) << "a reload would have broken the undo step";
     EXPECT_EQ(Revision(service), revision + 1);
     EXPECT_TRUE(service.WaitForFile(kSource)) << service.SourceFile();
@@ -188,7 +190,7 @@ TEST(EditorSaves, ASongFormSaveMovesTheKeysWrittenAgainstItsNamesAndTheSectionsW
     form.replace(form.find("cue 64 hit"), 10, "cue 68 hit");
     form += "section 80 96 coda\n";
     service.dir.Write("song.txt", form);
-    service.service.FilesChanged();
+    ASSERT_TRUE(service.FilesChanged());
     std::string message;
     ASSERT_TRUE(live->Next([](const std::string& m) { return IsType(m, "document"); }, &message));
     const json document = json::parse(message);
@@ -205,7 +207,7 @@ TEST(EditorSaves, ASongFormSaveMovesTheKeysWrittenAgainstItsNamesAndTheSectionsW
 
     // A form with an error is reported like a source with one.
     service.dir.Write("song.txt", form + "cue nowhere\n");
-    service.service.FilesChanged();
+    ASSERT_TRUE(service.FilesChanged());
     ASSERT_TRUE(live->Next([](const std::string& m) { return IsType(m, "compile"); }, &message));
     EXPECT_EQ(Field(message, "ok"), "false");
     EXPECT_EQ(Field(message, "message").rfind(service.dir / "song.txt:7:", 0), 0u) << message;

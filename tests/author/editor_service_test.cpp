@@ -155,7 +155,7 @@ TEST(EditorService, EveryOpReachesTheShowThePagesAndTheFileInPlace) {
     ASSERT_EQ(service.show.Keys("Camera Yaw").size(), 2u);
     EXPECT_EQ(service.show.Keys("Camera Yaw")[1].row, 1025);
 
-    // Within a second, each op a line of its own, everything else as it was.
+    // Each op a line of its own, everything else as it was.
     ASSERT_TRUE(service.WaitForFile(
         "# the test show\n"
         "track Fade\n"
@@ -170,8 +170,7 @@ TEST(EditorService, EveryOpReachesTheShowThePagesAndTheFileInPlace) {
         "  0       inf\n"
         "\n"
         "track Effect Index\n"
-        "  0          1              step\n",
-        2))
+        "  0          1              step\n"))
         << service.SourceFile();
     EXPECT_TRUE(FileMatchesShow(service));
     EXPECT_EQ(Parsed(service.Get("/api/show"))["revision"], 2);
@@ -181,8 +180,8 @@ TEST(EditorService, BadRequestsAreRefusedNamingTheProblemAndChangeNothing) {
     ServiceHarness service(kSource);
     ASSERT_TRUE(service.Started()) << service.error;
     const json show = DocumentPart(service);
-    const std::vector<TrackKey> fade = (WaitUntil([&] { return service.show.Keys("Fade").size() == 2; }, 10),
-                                        service.show.Keys("Fade"));
+    ASSERT_TRUE(WaitUntil([&] { return service.show.Keys("Fade").size() == 2; }, 10)) << "the show has the source";
+    const std::vector<TrackKey> fade = service.show.Keys("Fade");
     struct Case {
         std::string body;
         int status;
@@ -357,19 +356,26 @@ TEST(EditorService, APageThatFallsBehindIsDroppedWhileTheFramesAndOtherPagesGoOn
     auto healthy = service.Live();
     ASSERT_EQ(stalled->Handshake(), 101);
     ASSERT_TRUE(WaitUntil([&] { return service.service.Hub().Clients() == 2; }, 10));
+    // Paused, the frames push no positions, and each edit waits until the
+    // healthy page has its change: only the page that never reads falls
+    // behind, however slowly this machine runs the healthy page's reader.
+    ASSERT_EQ(service.Post("/api/transport", R"({"play":false})").status, 200);
     const long before = Parsed(service.Get("/api/show"))["frame"];
     int edits = 0;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            const std::string value = std::to_string(++edits);
-            service.Post("/api/edit", R"({"ops":[{"op":"set","track":"Fade","row":0,"value":)" + value + "}]}");
-            return service.service.Hub().Dropped() >= 1;
-        },
-        60));
-    EXPECT_EQ(service.service.Hub().Clients(), 1u);
     std::string message;
-    EXPECT_TRUE(healthy->Next([&](const std::string& m) { return IsType(m, "document") && Field(m, "revision") == std::to_string(edits + 1); },
-                              &message))
-        << "the other page got every change";
-    EXPECT_GT(Parsed(service.Get("/api/show"))["frame"].get<long>(), before) << "the frames went on";
+    while (service.service.Hub().Dropped() == 0 && edits < 1000) {
+        const std::string value = std::to_string(++edits);
+        ASSERT_EQ(service.Post("/api/edit", R"({"ops":[{"op":"set","track":"Fade","row":0,"value":)" + value + "}]}")
+                      .status,
+                  200);
+        ASSERT_TRUE(healthy->Next(
+            [&](const std::string& m) { return IsType(m, "document") && Field(m, "revision") == std::to_string(edits + 1); },
+            &message))
+            << "the healthy page got change " << edits;
+    }
+    EXPECT_EQ(service.service.Hub().Dropped(), 1u) << "the page that never reads is dropped";
+    // It leaves the list once its connection has closed.
+    EXPECT_TRUE(WaitUntil([&] { return service.service.Hub().Clients() == 1; }, 10));
+    ASSERT_TRUE(WaitUntil([&] { return Parsed(service.Get("/api/show"))["frame"].get<long>() > before; }, 10))
+        << "the frames went on";
 }

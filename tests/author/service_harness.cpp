@@ -91,7 +91,9 @@ ServiceHarness::ServiceHarness(const std::string& source, const std::function<vo
     config.songPath = dir / "no-song.ogg";
     config.editorFolder = dir / "editor";
     config.demoTracks = {"Fade", "Camera Yaw", "Effect Index"};
-    config.transportWait = std::chrono::milliseconds(2000);
+    // Long enough for a starved frame thread on a busy machine; the test of
+    // a show that never answers sets its own.
+    config.transportWait = std::chrono::milliseconds(10000);
     if (adjust) adjust(config);
     started = service.Start(config, &error);
     if (started && runFrames) {
@@ -129,6 +131,12 @@ std::unique_ptr<WebSocketClient> ServiceHarness::Live(bool reading, int receiveB
     // for that, so that a change made next reaches it.
     if (client->Handshake() == 101) WaitUntil([&] { return service.Hub().Clients() > before; }, 10);
     return client;
+}
+
+bool ServiceHarness::FilesChanged() {
+    const size_t before = service.SourceReads();
+    service.FilesChanged();
+    return WaitUntil([&] { return service.SourceReads() > before; }, 10);
 }
 
 bool ServiceHarness::WaitForFile(const std::string& bytes, double seconds) const {

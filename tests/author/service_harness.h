@@ -64,6 +64,9 @@ public:
     std::unique_ptr<WebSocketClient> Live(bool reading = true, int receiveBuffer = 0);
     // The source file's bytes now.
     std::string SourceFile() const { return dir.Read("show.sync"); }
+    // Tells the service its files were saved, as the watcher does, and
+    // waits until it has read them; false when it did not within 10 s.
+    bool FilesChanged();
     // Waits until the file holds what the document holds (GET /api/show's
     // tracks equal a compile of the file) or `seconds` pass.
     bool WaitForFile(const std::string& bytes, double seconds = 10) const;

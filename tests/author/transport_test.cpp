@@ -94,11 +94,21 @@ TEST_F(TransportTest, SeeksStayInsideTheSong) {
     EXPECT_FLOAT_EQ(music.position, RowMiddle(0));
 }
 
-TEST_F(TransportTest, PauseTogglesAndLeavesThePosition) {
-    music.position = 12.25;
-    EXPECT_EQ(transport.Press(TransportKey::PauseResume), "at 12:04 intro");
+// A device that, once paused, reads where its last sound was heard: one
+// latency past what it read while playing.
+class LatentPause final : public FakeAudio {
+public:
+    void Pause() override { position += 0.1f; }
+};
+
+TEST(TransportPause, TogglesAndSaysWhereTheShowHolds) {
+    SongForm song = Song();
+    LatentPause music;
+    Transport transport{&music, &song};
+    music.position = 12.2f;
+    EXPECT_EQ(transport.Press(TransportKey::PauseResume), "at 12:04 intro") << "where it holds, not 12:03";
     EXPECT_TRUE(transport.Paused());
-    EXPECT_FLOAT_EQ(music.position, 12.25);
+    EXPECT_FLOAT_EQ(music.position, 12.3f) << "a pause is not a seek";
     transport.Press(TransportKey::PauseResume);
     EXPECT_FALSE(transport.Paused());
 }

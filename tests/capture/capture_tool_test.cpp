@@ -125,7 +125,8 @@ TEST(CaptureTool, AnInterruptedCaptureLeavesNoFileThatLooksFinished) {
         dir, {"--width", "320", "--height", "180", "--fps", "30", "--out", "show.mp4"},
         [](pid_t capture, const std::string& errPath) {
             // Interrupted once the first frames are done.
-            WaitUntil([&] { return ReadFileBytes(errPath).find("frame ") != std::string::npos; }, 120);
+            EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(errPath).find("frame ") != std::string::npos; }, 120))
+                << "no frame was reported before the interrupt";
             kill(capture, SIGINT);
         });
     EXPECT_NE(run.exitCode, 0);

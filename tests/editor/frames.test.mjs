@@ -4,8 +4,10 @@
 // requestAnimationFrame deltas over 5 s of playback and over 5 s of dragging
 // a lane's keys to and fro. The figures are printed as a table; the target
 // is a p95 under 16.7 ms (60 frames a second) and a first picture within a
-// second. They are not asserted (a shared machine's load is no fault of the
-// page) unless TESSEL_EDITOR_STRICT_FRAMES=1 asks for it. The browser rounds
+// second. It is a benchmark run with the suite: the figures are not
+// asserted (a shared machine's load is no fault of the page) unless
+// TESSEL_EDITOR_STRICT_FRAMES=1 asks for it, and the only failures are those
+// of a broken page: no frame drawn, a drag that never redraws. The browser rounds
 // frame times to 0.1 ms, so a frame that kept the 16.67 ms beat reads 16.6
 // to 16.8: the strict check allows that much.
 
@@ -118,8 +120,8 @@ test('frame times and first picture with 28 tracks and 2,000 keys', async (t) =>
         `first picture ${firstPicture.toFixed(0)} ms after opening the address`,
       ].join('\n'),
     );
-    assert.ok(playback.deltas.length > 30 && drag.deltas.length > 30, 'frames were drawn');
-    assert.ok(drag.draw.length > 30, 'the drag redrew the page');
+    assert.ok(playback.deltas.length > 0 && drag.deltas.length > 0, 'frames were drawn');
+    assert.ok(drag.draw.length > 0, 'the drag redrew the page');
     if (process.env.TESSEL_EDITOR_STRICT_FRAMES === '1') {
       const budget = 1000 / 60 + 0.2;
       assert.ok(percentile(playback.deltas, 95) < budget && percentile(drag.deltas, 95) < budget);

@@ -34,15 +34,16 @@ PlayerResult RunShow(const XvfbServer& server, const ScratchDir& dir, int fsaa,
     options.timeoutSeconds = 60;
     options.whileRunning = [&server](pid_t player, const ScratchDir& folder) {
         auto lines = [&folder] { return DecodeLogLines(folder.Read("LogFile.txt")); };
-        WaitUntil([&] {
+        EXPECT_TRUE(WaitUntil([&] {
             auto l = lines();
             return Has(l, "Logger Shutting Down.") || Has(l, "Initializing Post Processor: Bloom") ||
                    kill(player, 0) != 0;
-        }, 45);
+        }, 45)) << "the demo neither loaded nor ended";
         if (Has(lines(), "Logger Shutting Down.")) return;
         X11Probe probe(server.name());
         Window window = 0;
-        WaitUntil([&] { return (window = probe.FindByCaption("Tessel")) != 0 || Has(lines(), "Logger Shutting Down."); }, 20);
+        EXPECT_TRUE(WaitUntil([&] { return (window = probe.FindByCaption("Tessel")) != 0 || Has(lines(), "Logger Shutting Down."); }, 20))
+            << "no window and no end of the run";
         if (window) probe.RequestClose(window);
     };
     return RunPlayer(server.name(), dir, options);
