@@ -51,6 +51,7 @@ need all   "command-line parsing (CLI11)"            libcli11-dev
 need all   "sound and the song"                      libopenal-dev libopenal1 libvorbis-dev
 need all   "the live editor's service"               libcivetweb-dev nlohmann-json3-dev
 need all   "video encoding for tessel-capture"       libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+need all   "the editor's filmstrip pictures (JPEG)"    libturbojpeg0-dev
 need tests "GoogleTest"                              libgtest-dev libgmock-dev
 need tests "private X servers for the window tests"  xvfb xauth x11-utils libxtst-dev
 need tests "sound and picture checks"                sox imagemagick
