@@ -36,6 +36,8 @@ void AddAuthorOptions(cli::CommandLine* line, AuthorOptions* options) {
         ->check(cli::NotEmpty());
     app.add_flag("--open", options->open, "open the editor in the desktop's browser");
     app.add_flag_callback("--no-editor", [options] { options->editor = false; }, "no editing service");
+    app.add_flag_callback("--no-filmstrip", [options] { options->filmstrip = false; },
+                          "no pictures of the show in the editor (its filmstrip and hover)");
     app.footer(
         "keys: Space pause/resume, Left/Right one bar, Page Up/Down previous/next\n"
         "section or cue, Home the start, End the last mark, L loop the section,\n"

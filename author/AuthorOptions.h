@@ -15,6 +15,7 @@ struct AuthorOptions {
     int port = 7070;                   // 0: a free port
     std::string listen = "127.0.0.1";  // another address is reachable from other machines
     bool open = false;                 // also open the address in the desktop's browser
+    bool filmstrip = true;             // --no-filmstrip: the editor without the show's pictures
 };
 
 // The defaults under `root`: its production/ and data/Shaders/.

@@ -17,6 +17,7 @@ import { CurveView } from './curve.js';
 import { Selection } from './selection.js';
 import { Playhead } from './playhead.js';
 import { theme } from './theme.js';
+import { Filmstrip } from './filmstrip.js';
 
 function makeLayer() {
   const canvas = document.createElement('canvas');
@@ -54,6 +55,7 @@ export class Editor {
     this.connected = false;
     this.live = null;
     this.messageTimer = 0;
+    this.filmstrip = new Filmstrip(this);
   }
 
   async start() {
@@ -65,6 +67,7 @@ export class Editor {
       return;
     }
     this.loadShow(shown.body);
+    this.filmstrip.load();
     const waved = await wave;
     if (waved.ok && Array.isArray(waved.body.peaks)) {
       this.peaks = Float32Array.from(waved.body.peaks);
@@ -108,6 +111,10 @@ export class Editor {
     switch (message.type) {
       case 'hello':
         if (this.doc && message.revision !== this.doc.revision) this.reload();
+        if (this.doc) this.filmstrip.load();
+        break;
+      case 'filmstrip':
+        this.filmstrip.onPush(message);
         break;
       case 'position':
         this.playhead.update(message.row, message.playing, performance.now());
@@ -360,6 +367,7 @@ export class Editor {
     ctx.setTransform(1, 0, 0, 1, 0, 0);
     ctx.drawImage(this.content.canvas, 0, 0);
     ctx.setTransform(dpr, 0, 0, dpr, 0, 0);
+    this.filmstrip.draw(ctx);
     this.drawOverlay(ctx, row);
     this.updatePosition(row);
 

@@ -19,10 +19,12 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // Runs `program` (a path) with `arguments` in the current folder; false
-    // with *error when it could not be run at all (no such file, not
-    // executable). Only our pipes and its standard error reach it.
-    bool Start(const std::string& program, const std::vector<std::string>& arguments, std::string* error);
+    // Runs `program` (a path) with `arguments` in `folder` (empty: the
+    // current one); false with *error when it could not be run at all (no
+    // such file, not executable, no such folder). Only our pipes and its
+    // standard error reach it.
+    bool Start(const std::string& program, const std::vector<std::string>& arguments, const std::string& folder,
+               std::string* error);
     // The write end of its standard input and the read end of its standard
     // output; -1 when it is not running.
     int Input() const { return input; }
@@ -34,6 +36,7 @@ public:
     // still reaps it.
     void Kill();
     bool Started() const { return pid > 0; }
+    int Id() const { return pid; }
     // How it ended, once Stop reaped it: "exit status 1", "signal 9".
     const std::string& Ending() const { return ending; }
 

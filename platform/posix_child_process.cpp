@@ -46,7 +46,8 @@ std::string EndingText(int status) {
 
 }  // namespace
 
-bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& arguments, std::string* error) {
+bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& folder, std::string* error) {
     Stop(0);
     ending.clear();
     signal(SIGPIPE, SIG_IGN);
@@ -83,7 +84,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
         signal(SIGPIPE, SIG_DFL);
-        execv(program.c_str(), argv.data());
+        if (folder.empty() || chdir(folder.c_str()) == 0) execv(program.c_str(), argv.data());
         const int failure = errno;
         (void)!write(3, &failure, sizeof failure);
         _exit(127);

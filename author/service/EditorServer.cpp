@@ -254,8 +254,8 @@ int EditorServer::Serve(mg_connection* connection) {
     if (IsPushPath(path.c_str()))
         return RespondJson(connection, 400, ErrorJson("/api/live is a WebSocket: connect with an upgrade"));
     if (api) {
-        const EditorRoutes::Reply reply = routes->Get(path);
-        return RespondJson(connection, reply.status, reply.body);
+        const EditorRoutes::Reply reply = routes->Get(path, request->query_string ? request->query_string : "");
+        return Respond(connection, reply.status, reply.type, reply.body);
     }
     if (const StaticFiles::File* file = files ? files->Find(path) : nullptr)
         return Respond(connection, 200, file->type, file->bytes);
