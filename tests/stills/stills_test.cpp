@@ -1,8 +1,8 @@
 // tessel-stills as tessel-author runs it: pictures asked for out of order
 // (later moments first, so that nothing left from one picture can help the
 // next) equal the first frame tessel-capture --frames makes of the same
-// moment within 8/255 per channel: the drop's glowing rain, the tunnel
-// after an effect-clock jump, the start. Tracks sent over the pipe replace
+// moment within 8/255 per channel: the drop's glowing rain, the second
+// theme's tunnel, the groove. Tracks sent over the pipe replace
 // the compiled ones (a Fade of 1 is black). A damaged message ends it with
 // status 1; the end of its input with 0.
 #include <gtest/gtest.h>
