@@ -217,7 +217,8 @@ int Filmstrip::Frame(double row, int width, int height, std::string* jpeg, std::
     }
     single->Wake();
     std::unique_lock<std::mutex> hold(wait->lock);
-    if (!wait->wake.wait_for(hold, std::chrono::milliseconds(config.frameWaitMilliseconds), [&] { return wait->done; })) {
+    const auto answered = [&] { return wait->done; };
+    if (!wait->wake.wait_for(hold, std::chrono::milliseconds(config.frameWaitMilliseconds), answered)) {
         wait->abandoned = true;
         *error = "the picture was not ready in time";
         return 503;

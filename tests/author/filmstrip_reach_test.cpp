@@ -27,8 +27,9 @@ TEST(FilmstripReach, TracksReadAtTheMomentReachOnlyTheMomentsWhoseValueChanged) 
     // A key between two pictures that reads the same at both reaches none.
     EXPECT_TRUE(Reached(before, {{"Fade", {{0, 0, Step}, {100, 0, Step}, {300, 1, Step}}}}).empty());
     // A ramp from 100 to 200 and back to 0: the pictures on its slope.
-    EXPECT_EQ(Reached(before, {{"Fade", {{0, 0, Step}, {100, 0, Linear}, {200, 1, Step}, {201, 0, Step}, {300, 1, Step}}}}),
-              std::vector<int>({2, 3}));
+    const TrackKeyMap ramp = {
+        {"Fade", {{0, 0, Step}, {100, 0, Linear}, {200, 1, Step}, {201, 0, Step}, {300, 1, Step}}}};
+    EXPECT_EQ(Reached(before, ramp), std::vector<int>({2, 3}));
     // A track nobody had before reaches where it does not read 0.
     EXPECT_EQ(Reached({}, {{"Flash", {{250, 0, Step}, {256, 1, Step}}}}), std::vector<int>({4, 5}));
     // The same keys again reach nothing.

@@ -95,11 +95,12 @@ TEST(FilmstripService, PicturesOfEveryBarRedrawnWhereAnEditReaches) {
                      R"({"op":"set","track":"Fade","row":321,"value":0,"interp":"step"}]})");
     ASSERT_EQ(edit.status, 200) << edit.body;
     const int64_t revision = json::parse(edit.body)["revision"];
-    ASSERT_TRUE(live->Next([](const std::string& m) { return m.find("\"redrawing\"") != std::string::npos; }, &message));
+    const auto has = [](const char* text) {
+        return [text](const std::string& m) { return m.find(text) != std::string::npos; };
+    };
+    ASSERT_TRUE(live->Next(has("\"redrawing\""), &message));
     EXPECT_EQ(json::parse(message)["redrawing"], json::array({320})) << message;
-    ASSERT_TRUE(live->Next(
-        [](const std::string& m) { return m.find("\"filmstrip\"") != std::string::npos && m.find("[320]") != std::string::npos; },
-        &message, 120));
+    ASSERT_TRUE(live->Next(has("\"rows\":[320]"), &message, 120)) << "bar 5's new picture announced";
     ASSERT_TRUE(AllReady(service, revision, &strip));
     for (size_t b = 0; b < strip["frames"].size(); ++b) {
         const HttpReply picture = service.Get(strip["frames"][b]["url"].get<std::string>());
