@@ -16,6 +16,7 @@ struct AuthorOptions {
     std::string listen = "127.0.0.1";  // another address is reachable from other machines
     bool open = false;                 // also open the address in the desktop's browser
     bool filmstrip = true;             // --no-filmstrip: the editor without the show's pictures
+    std::string stillsProgram;         // the filmstrip's picture-maker (empty: tessel-stills beside the program)
 };
 
 // The defaults under `root`: its production/ and data/Shaders/.

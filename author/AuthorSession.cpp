@@ -121,7 +121,7 @@ bool AuthorSession::StartService(const AuthorOptions& options, std::string* erro
     if (options.filmstrip) {
         // The children run in the run folder, as the show does, and log beside AuthorLog.txt.
         FilmstripConfig strip;
-        strip.stillsProgram = ProgramFolder() + "/tessel-stills";
+        strip.stillsProgram = options.stillsProgram.empty() ? ProgramFolder() + "/tessel-stills" : options.stillsProgram;
         strip.logFolder = showFolder;
         strip.report = [](const std::string& line) { std::fprintf(stderr, "tessel-author: %s\n", line.c_str()); };
         config.filmstrip = strip;
