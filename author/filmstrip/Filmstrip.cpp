@@ -89,36 +89,34 @@ void Filmstrip::Reach(const std::vector<bool>& reached) {
 }
 
 void Filmstrip::DocumentChanged(int64_t newRevision, const TrackKeyMap& changed, const SongForm* song) {
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        revision = newRevision;
-        std::vector<bool> reached;
-        if (song) {
-            songRows = double(BeatToRow(song->EndBeat()));
-            const std::vector<double> moments = BarMoments(*song);
-            bars.assign(moments.size(), Bar{});
-            for (size_t b = 0; b < moments.size(); ++b) bars[b].row = int64_t(std::floor(moments[b]));
-            reached.assign(bars.size(), true);
-        } else {
-            std::vector<double> moments;
-            for (const Bar& bar : bars) moments.push_back(double(bar.row) + 0.5);
-            reached = ReachedMoments(moments, tracks, changed);
-        }
-        for (const auto& [name, keys] : changed) tracks[name] = keys;
-        Reach(reached);
-    }
-    // Both children take the tracks before their next picture.
+    // The children take the tracks before the bars are marked: a picture
+    // begun in between is of the new tracks, or of an old generation and
+    // thrown away, never an old picture taken for a new one.
     strip->SetTracks(changed);
     single->SetTracks(changed);
+    std::lock_guard<std::mutex> hold(lock);
+    revision = newRevision;
+    std::vector<bool> reached;
+    if (song) {
+        songRows = double(BeatToRow(song->EndBeat()));
+        const std::vector<double> moments = BarMoments(*song);
+        bars.assign(moments.size(), Bar{});
+        for (size_t b = 0; b < moments.size(); ++b) bars[b].row = int64_t(std::floor(moments[b]));
+        reached.assign(bars.size(), true);
+    } else {
+        std::vector<double> moments;
+        for (const Bar& bar : bars) moments.push_back(double(bar.row) + 0.5);
+        reached = ReachedMoments(moments, tracks, changed);
+    }
+    for (const auto& [name, keys] : changed) tracks[name] = keys;
+    Reach(reached);
 }
 
 void Filmstrip::ShadersSaved() {
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        Reach(std::vector<bool>(bars.size(), true));
-    }
     strip->ShadersSaved();
     single->ShadersSaved();
+    std::lock_guard<std::mutex> hold(lock);
+    Reach(std::vector<bool>(bars.size(), true));
 }
 
 bool Filmstrip::NextBar(StillsJob* job) {
