@@ -123,6 +123,7 @@ bool AuthorSession::StartService(const AuthorOptions& options, std::string* erro
         FilmstripConfig strip;
         strip.stillsProgram = options.stillsProgram.empty() ? ProgramFolder() + "/tessel-stills" : options.stillsProgram;
         strip.logFolder = showFolder;
+        strip.idlePriority = options.filmstripIdle;
         strip.report = [](const std::string& line) { std::fprintf(stderr, "tessel-author: %s\n", line.c_str()); };
         config.filmstrip = strip;
     }

@@ -17,6 +17,7 @@
 int main(int argc, char** argv) {
     int width = 192, height = 108;
     std::string logPath = "StillsLog.txt";
+    std::string priority = "idle";
     cli::CommandLine line("tessel-stills");
     CLI::App& app = line.App();
     app.description(
@@ -25,11 +26,16 @@ int main(int argc, char** argv) {
     app.add_option("--width", width, "picture width in pixels (default 192)")->type_name("N")->check(cli::WholeNumber(1, 4096));
     app.add_option("--height", height, "picture height in pixels (default 108)")->type_name("N")->check(cli::WholeNumber(1, 4096));
     app.add_option("--log", logPath, "the show's log (default StillsLog.txt)")->type_name("FILE")->check(cli::NotEmpty());
+    app.add_option("--priority", priority,
+                   "idle (default: only the machine's spare time) or normal (tests on a busy machine)")
+        ->type_name("P")
+        ->check(CLI::IsMember({"idle", "normal"}));
     if (const std::optional<int> exit = line.Parse(argc, argv)) return *exit;
 
     // Before any GL context: Mesa's rasterizer threads are made with it and
     // take this priority from the thread that makes them.
-    if (!platform::RunAtIdlePriority()) std::fprintf(stderr, "tessel-stills: cannot lower its priority\n");
+    if (priority == "idle" && !platform::RunAtIdlePriority())
+        std::fprintf(stderr, "tessel-stills: cannot lower its priority\n");
     // The protocol keeps standard output to itself: anything else printed
     // there (a library's message) goes to standard error instead.
     const int out = dup(1);

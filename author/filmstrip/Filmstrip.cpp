@@ -33,6 +33,7 @@ Filmstrip::Filmstrip(FilmstripConfig wanted) : config(std::move(wanted)) {
     setup.program = config.stillsProgram;
     setup.report = config.report;
     setup.folder = config.showFolder;
+    setup.idle = config.idlePriority;
     setup.logPath = config.logFolder + "/FilmstripLog.txt";
     strip = std::make_unique<StillsWorker>(setup, [this](StillsJob* job) { return NextBar(job); });
     setup.logPath = config.logFolder + "/FrameLog.txt";

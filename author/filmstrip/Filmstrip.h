@@ -28,6 +28,7 @@ struct FilmstripConfig {
     std::string stillsProgram;           // tessel-stills
     std::string logFolder = ".";         // where the children's logs go
     std::string showFolder;              // where they run (empty: here, the run folder)
+    bool idlePriority = true;            // false: normal priority, for tests on a busy machine
     int width = 192, height = 108;       // the strip's pictures
     size_t frameQueue = 4;               // single frames waiting at most
     int frameWidth = 480, frameHeight = 270;  // the single frames' usual size, started early

@@ -93,8 +93,9 @@ bool StillsWorker::EnsureChild(int width, int height) {
         ++starts;
     }
     std::string error;
-    const std::vector<std::string> arguments = {"--width", std::to_string(width), "--height", std::to_string(height),
-                                                "--log", setup.logPath};
+    const std::vector<std::string> arguments = {"--width",    std::to_string(width), "--height",
+                                                std::to_string(height), "--log", setup.logPath,
+                                                "--priority", setup.idle ? "idle" : "normal"};
     if (!child.Start(setup.program, arguments, setup.folder, &error)) {
         if (setup.report) setup.report("filmstrip: " + error);
         return false;

@@ -32,6 +32,7 @@ struct StillsSetup {
     std::string program;                  // tessel-stills' path
     std::string logPath;                  // the child's log
     std::string folder;                   // where it runs (the show's files); empty: here
+    bool idle = true;                     // at idle priority (false: normal, for tests on a busy machine)
     int answerMilliseconds = 60000;       // start-up or one picture
     std::function<void(const std::string&)> report;  // a line for the author's terminal
 };

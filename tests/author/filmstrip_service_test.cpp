@@ -35,6 +35,7 @@ void WithFilmstrip(EditorConfig& config) {
     strip.showFolder = TESSEL_SHOW_DIR;
     strip.logFolder = config.sourcePath.substr(0, config.sourcePath.find_last_of('/'));
     strip.frameQueue = 2;
+    strip.idlePriority = false;  // idle, the children could wait for minutes on a busy machine
     config.filmstrip = strip;
 }
 

@@ -25,7 +25,8 @@ test('the filmstrip along the timeline', async (t) => {
   const shaders = scratchDir('shaders');
   fs.cpSync(path.join(env.sourceDir, 'data/Shaders'), shaders, { recursive: true });
   const xvfb = await startXvfb();
-  const author = await startAuthor(xvfb.display, source, { shaders });
+  // At the show's priority: idle, the pictures could wait for minutes on a busy machine.
+  const author = await startAuthor(xvfb.display, source, { shaders, args: ['--filmstrip-priority', 'normal'] });
   const browser = await launchBrowser();
   const page = await (await browser.newContext({ viewport: { width: 1280, height: 800 } })).newPage();
   const errors = [];

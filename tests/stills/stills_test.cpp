@@ -53,7 +53,7 @@ class Stills {
 public:
     explicit Stills(const std::string& folder) {
         started = child.Start(TESSEL_STILLS, {"--width", std::to_string(kWidth), "--height", std::to_string(kHeight),
-                                              "--log", "StillsLog.txt"},
+                                              "--log", "StillsLog.txt", "--priority", "normal"},
                               folder, &error);
         stills::Message hello;
         started = started && stills::ReadMessage(child.Output(), kAnswerMs, &hello, &error) && hello.kind == 'H';
