@@ -95,29 +95,37 @@ void Filmstrip::DocumentChanged(int64_t newRevision, const TrackKeyMap& changed,
     // thrown away, never an old picture taken for a new one.
     strip->SetTracks(changed);
     single->SetTracks(changed);
-    std::lock_guard<std::mutex> hold(lock);
-    revision = newRevision;
-    std::vector<bool> reached;
-    if (song) {
-        songRows = double(BeatToRow(song->EndBeat()));
-        const std::vector<double> moments = BarMoments(*song);
-        bars.assign(moments.size(), Bar{});
-        for (size_t b = 0; b < moments.size(); ++b) bars[b].row = int64_t(std::floor(moments[b]));
-        reached.assign(bars.size(), true);
-    } else {
-        std::vector<double> moments;
-        for (const Bar& bar : bars) moments.push_back(double(bar.row) + 0.5);
-        reached = ReachedMoments(moments, tracks, changed);
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        revision = newRevision;
+        std::vector<bool> reached;
+        if (song) {
+            songRows = double(BeatToRow(song->EndBeat()));
+            const std::vector<double> moments = BarMoments(*song);
+            bars.assign(moments.size(), Bar{});
+            for (size_t b = 0; b < moments.size(); ++b) bars[b].row = int64_t(std::floor(moments[b]));
+            reached.assign(bars.size(), true);
+        } else {
+            std::vector<double> moments;
+            for (const Bar& bar : bars) moments.push_back(double(bar.row) + 0.5);
+            reached = ReachedMoments(moments, tracks, changed);
+        }
+        for (const auto& [name, keys] : changed) tracks[name] = keys;
+        Reach(reached);
     }
-    for (const auto& [name, keys] : changed) tracks[name] = keys;
-    Reach(reached);
+    // Woken again now that there is work: the wake the tracks gave may
+    // have found none yet.
+    strip->Wake();
 }
 
 void Filmstrip::ShadersSaved() {
     strip->ShadersSaved();
     single->ShadersSaved();
-    std::lock_guard<std::mutex> hold(lock);
-    Reach(std::vector<bool>(bars.size(), true));
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        Reach(std::vector<bool>(bars.size(), true));
+    }
+    strip->Wake();
 }
 
 bool Filmstrip::NextBar(StillsJob* job) {
