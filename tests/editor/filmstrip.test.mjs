@@ -59,7 +59,7 @@ test('the filmstrip along the timeline', async (t) => {
     requestAnimationFrame(frame);
   });
   // Every filmstrip push the page gets, kept for the checks below.
-  await until(() => editor(() => Boolean(window.tesselEditor && window.tesselEditor.filmstrip)), 'the editor');
+  await until(() => editor(() => Boolean(window.tesselEditor && window.tesselEditor.filmstrip)), 'the editor', 120);
   await editor(() => {
     const strip = window.tesselEditor.filmstrip;
     window.filmstripPushes = [];
