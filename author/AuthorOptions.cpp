@@ -36,6 +36,14 @@ void AddAuthorOptions(cli::CommandLine* line, AuthorOptions* options) {
         ->check(cli::NotEmpty());
     app.add_flag("--open", options->open, "open the editor in the desktop's browser");
     app.add_flag_callback("--no-editor", [options] { options->editor = false; }, "no editing service");
+    app.add_flag_callback("--no-filmstrip", [options] { options->filmstrip = false; },
+                          "no pictures of the show in the editor (its filmstrip and hover)");
+    app.add_option_function<std::string>(
+           "--filmstrip-priority", [options](const std::string& value) { options->filmstripIdle = value == "idle"; },
+           "idle (default: the pictures take only the machine's spare time) or normal (at the show's "
+           "priority, for tests on a busy machine)")
+        ->type_name("P")
+        ->check(CLI::IsMember({"idle", "normal"}));
     app.footer(
         "keys: Space pause/resume, Left/Right one bar, Page Up/Down previous/next\n"
         "section or cue, Home the start, End the last mark, L loop the section,\n"

@@ -15,6 +15,9 @@ struct AuthorOptions {
     int port = 7070;                   // 0: a free port
     std::string listen = "127.0.0.1";  // another address is reachable from other machines
     bool open = false;                 // also open the address in the desktop's browser
+    bool filmstrip = true;             // --no-filmstrip: the editor without the show's pictures
+    bool filmstripIdle = true;         // --filmstrip-priority normal: its pictures at the show's priority
+    std::string stillsProgram;         // the filmstrip's picture-maker (empty: tessel-stills beside the program)
 };
 
 // The defaults under `root`: its production/ and data/Shaders/.

@@ -89,7 +89,10 @@ bool AuthorSession::Start(const AuthorOptions& options, std::string* error) {
             std::fprintf(stderr, "tessel-author: cannot watch %s; saves there are not followed\n", folder.c_str());
     reload = std::make_unique<LiveReload>(files, engine.sync.device, &song,
                                           [this](const std::string&, std::string* log) {
-                                              return RebuildDemo(engine, log);
+                                              const bool built = RebuildDemo(engine, log);
+                                              // The filmstrip's children build the same shaders.
+                                              if (built && service) service->ShadersSaved();
+                                              return built;
                                           });
     if (!reload->ReloadTracks()) {
         // The show folder's compiled tracks play until the source compiles.
@@ -115,6 +118,15 @@ bool AuthorSession::StartService(const AuthorOptions& options, std::string* erro
     config.editorFolder = ProgramFolder() + "/editor";
     if (engine.sync.device)
         for (const SyncTrack* track : engine.sync.device->tracks) config.demoTracks.push_back(track->name);
+    if (options.filmstrip) {
+        // The children run in the run folder, as the show does, and log beside AuthorLog.txt.
+        FilmstripConfig strip;
+        strip.stillsProgram = options.stillsProgram.empty() ? ProgramFolder() + "/tessel-stills" : options.stillsProgram;
+        strip.logFolder = showFolder;
+        strip.idlePriority = options.filmstripIdle;
+        strip.report = [](const std::string& line) { std::fprintf(stderr, "tessel-author: %s\n", line.c_str()); };
+        config.filmstrip = strip;
+    }
     if (!service->Start(config, error)) {
         service.reset();
         return false;

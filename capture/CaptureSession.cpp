@@ -20,9 +20,10 @@
 namespace {
 
 const char kSongPath[] = "./Audio/Song_094_Final.ogg";
-// The clocks' run-up is drawn (not read) for this long before the first
-// frame, so that state the scenes carry from picture to picture has settled.
-constexpr double kDrawnRunUpSeconds = 1.0;
+// For this long before the first frame the run-up also carries on what the
+// scenes keep from picture to picture (the particles' glow), so that it has
+// settled as in a capture of the whole show.
+constexpr double kKeptStateRunUpSeconds = 1.0;
 
 bool IsFolder(const char* path) {
     struct stat info {};
@@ -61,23 +62,23 @@ bool CaptureSession::Start(const CaptureSettings& wanted, std::string* error) {
 
     started = true;
     engine.sleeper = NoSleep;
-    engine.OpenLog(new TextLogger("CaptureLog.txt", "tessel-capture"));
+    engine.OpenLog(new TextLogger(settings.logPath, settings.logName));
     auto offscreen = std::make_unique<OffscreenSurface>(settings.width, settings.height);
     surface = offscreen.get();
     if (!engine.StartRenderer(new GLRenderer(std::move(offscreen)), settings.samples)) {
         *error = "the renderer could not start at " + std::to_string(settings.width) + " x " +
                  std::to_string(settings.height) + " with " + std::to_string(settings.samples) +
-                 " samples (see CaptureLog.txt)";
+                 " samples (see " + settings.logPath + ")";
         return false;
     }
     music = new LoopbackMusic(SongRate(kSongPath));
     const bool demoReady = engine.StartShow(music, new TestDemo);
     if (!music->SongLoaded()) {
-        *error = std::string("the song ") + kSongPath + " could not be played (see CaptureLog.txt)";
+        *error = std::string("the song ") + kSongPath + " could not be played (see " + settings.logPath + ")";
         return false;
     }
     if (!demoReady) {
-        *error = "the show could not start (see CaptureLog.txt)";
+        *error = "the show could not start (see " + settings.logPath + ")";
         return false;
     }
     songSeconds = music->SongSeconds();
@@ -105,16 +106,38 @@ StreamFormat CaptureSession::Format() const {
     return format;
 }
 
-void CaptureSession::RunUp() {
+void CaptureSession::RunUp(double from) {
     const double step = 1.0 / settings.fps;
-    const long frames = static_cast<long>(std::floor(settings.from * settings.fps + 1e-9));
+    const long frames = static_cast<long>(std::floor(from * settings.fps + 1e-9));
+    // Nothing of the run-up is seen: its last second only carries on what
+    // the scenes keep between drawn frames, as drawing it would.
+    engine.renderer->drawFrames = false;
     for (long k = frames; k >= 1; --k) {
-        const double time = settings.from - k * step;
-        engine.renderer->drawFrames = time >= settings.from - kDrawnRunUpSeconds;
+        const double time = from - k * step;
+        engine.renderer->advanceKeptState = time >= from - kKeptStateRunUpSeconds;
         music->SetTime(time);
         engine.RunFrame();
     }
     engine.renderer->drawFrames = true;
+    engine.renderer->advanceKeptState = false;
+}
+
+bool CaptureSession::Still(double seconds, std::vector<uint8_t>* rgba) {
+    if (!music || !surface) return false;
+    engine.Rewind();
+    RunUp(seconds);
+    bool read = false;
+    const size_t bytes = static_cast<size_t>(settings.width) * settings.height * 4;
+    surface->SetConsumer([&](const uint8_t* pixels) {
+        rgba->assign(pixels, pixels + bytes);
+        read = true;
+        return true;
+    });
+    music->SetTime(seconds);
+    engine.RunFrame();
+    surface->Flush();
+    surface->SetConsumer(nullptr);
+    return read;
 }
 
 bool CaptureSession::Run(IFrameSink& sink, const ProgressFn& progress, const volatile std::sig_atomic_t* stop,
@@ -124,7 +147,7 @@ bool CaptureSession::Run(IFrameSink& sink, const ProgressFn& progress, const vol
         sink.Abort();
         return false;
     }
-    RunUp();
+    RunUp(settings.from);
     music->SeekSound(settings.from);
 
     bool pictureRefused = false;

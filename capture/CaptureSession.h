@@ -4,17 +4,22 @@
 // at from + n / fps seconds exactly, LoopbackMusic), the surface (an
 // off-screen frame read back after each frame, OffscreenSurface) and the sound
 // (mixed by OpenAL Soft's loopback device in step with the frames). There is
-// no window, no frame sleep and no Config.txt; the log is CaptureLog.txt.
+// no window, no frame sleep and no Config.txt; the log is CaptureLog.txt
+// unless the settings name another.
 //
 // Effect clocks depend on the frames before: a capture that starts at `from`
 // first runs the show's clocks from the song's start at its own frame step
-// (drawing only the last second, for the particles' glow), so frame n looks
-// as it would in a capture of the whole show.
+// (carrying on for the last second what the scenes keep between drawn
+// frames: the particles' glow), so frame n looks as it would in a capture of
+// the whole show.
+// Still renders one such first frame for any moment, again and again in one
+// process, each from a rewound show.
 #pragma once
 
 #include <csignal>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "capture/FrameSink.h"
 #include "core/Engine.h"
@@ -32,6 +37,8 @@ struct CaptureSettings {
     // False: frames are drawn but not read back and the sink gets no
     // pictures, to measure what the read-back costs.
     bool readBack = true;
+    std::string logPath = "CaptureLog.txt";
+    std::string logName = "tessel-capture";  // the program named on its error lines
 };
 
 class CaptureSession {
@@ -52,6 +59,15 @@ public:
              std::string* error);
     void Shutdown();
 
+    // The picture a capture starting at `seconds` would show first (the
+    // same clock, run-up and frame), whatever was rendered before: the show
+    // is rewound to its start first. Width x height RGBA rows, bottom-up,
+    // into *rgba; false when no frame could be read.
+    bool Still(double seconds, std::vector<uint8_t>* rgba);
+    // The running engine, for a program that changes the show between
+    // pictures (its tracks, its demo).
+    Engine& ShowEngine() { return engine; }
+
     // What the frames and the sound are: size, rate, channels.
     StreamFormat Format() const;
     int FrameCount() const { return frameCount; }
@@ -60,7 +76,8 @@ public:
     double SongSeconds() const { return songSeconds; }
 
 private:
-    void RunUp();
+    // Frames from the song's start up to (not including) `from`.
+    void RunUp(double from);
 
     CaptureSettings settings;
     Engine engine;

@@ -49,24 +49,28 @@ bool PngFrameSink::Open(const StreamFormat& wanted, std::string* error) {
     return true;
 }
 
-bool PngFrameSink::WritePicture(const uint8_t* rgba, long long index, std::string* error) {
-    const size_t width = static_cast<size_t>(format.width);
-    const size_t height = static_cast<size_t>(format.height);
-    std::vector<uint8_t> rgb(width * height * 3);
-    for (size_t row = 0; row < height; ++row) {
-        const uint8_t* source = rgba + (height - 1 - row) * width * 4;
-        uint8_t* target = rgb.data() + row * width * 3;
-        for (size_t x = 0; x < width; ++x) {
+bool PngFrameSink::EncodePicture(const uint8_t* rgba, int width, int height, std::string* png) {
+    const size_t w = static_cast<size_t>(width);
+    const size_t h = static_cast<size_t>(height);
+    std::vector<uint8_t> rgb(w * h * 3);
+    for (size_t row = 0; row < h; ++row) {
+        const uint8_t* source = rgba + (h - 1 - row) * w * 4;
+        uint8_t* target = rgb.data() + row * w * 3;
+        for (size_t x = 0; x < w; ++x) {
             std::memcpy(target + x * 3, source + x * 4, 3);
         }
     }
-    const std::string name = FrameName(index);
-    std::string png;
+    png->clear();
     const auto append = [](void* context, void* data, int size) {
         static_cast<std::string*>(context)->append(static_cast<const char*>(data), static_cast<size_t>(size));
     };
-    if (!stbi_write_png_to_func(append, &png, format.width, format.height, 3, rgb.data(),
-                                static_cast<int>(width * 3))) {
+    return stbi_write_png_to_func(append, png, width, height, 3, rgb.data(), static_cast<int>(w * 3)) != 0;
+}
+
+bool PngFrameSink::WritePicture(const uint8_t* rgba, long long index, std::string* error) {
+    const std::string name = FrameName(index);
+    std::string png;
+    if (!EncodePicture(rgba, format.width, format.height, &png)) {
         *error = (std::filesystem::path(folder) / name).string() + ": the picture could not be encoded";
         return false;
     }

@@ -34,6 +34,9 @@ public:
 
     // "frame_000042.png" for 42.
     static std::string FrameName(long long index);
+    // One frame (rows bottom-up, RGBA) as the bytes of its PNG file, as the
+    // frames are written; false when it could not be encoded.
+    static bool EncodePicture(const uint8_t* rgba, int width, int height, std::string* png);
 
 private:
     // Writes one picture as DIR/FrameName(index); false with *error set.

@@ -177,6 +177,11 @@ void Engine::RunFrame() {
     if (remaining > 0) sleeper(static_cast<uint32_t>(remaining));
 }
 
+void Engine::Rewind() {
+    if (renderer) renderer->Rewind();
+    if (demo) demo->Rewind();
+}
+
 void Engine::Shutdown() {
     if (logger && gLogger == logger) logger->WriteLine("Engine Shutting Down.");
     if (audio) audio->Stop();

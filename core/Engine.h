@@ -50,6 +50,9 @@ public:
     void RunFrame();
     // The tear-down sequence; safe after a failed Init.
     void Shutdown();
+    // The renderer's clock and the demo back to where a fresh start has
+    // them, for a program that renders moments out of order.
+    void Rewind();
     platform::Result HandleMessage(platform::WindowHandle window, platform::MessageId message,
                                    platform::WParam wParam, platform::LParam lParam);
     void UpdateClientSize();

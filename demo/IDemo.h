@@ -15,6 +15,9 @@ public:
     virtual bool Init() = 0;
     virtual void Shutdown() = 0;
     virtual bool Render() = 0;
+    // Back to the state a fresh start gives, every effect's included, so that
+    // the frames after it draw as they would after Init.
+    virtual void Rewind() {}
 
     std::vector<IEffect*> effects;
     std::vector<IPostProcessor*> postProcessors;

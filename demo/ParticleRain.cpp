@@ -113,10 +113,8 @@ void ParticleRain::RenderSnake(float t) {
 
 void ParticleRain::UpdateParticles(float t) {
     ballPoints.Fill(ReadTrack(ballRadius), ballTarget);
-    DecayGlow(glow.data(), kParticleCount);
+    AdvanceGlow();
     float beat = MusicPosition();
-    int hit = FindHit(beat);
-    if (hit >= 0) glow[hitParticles[hit]] += kHitGlow;
     for (int k = 0; k < kParticleCount; ++k) {
         float rb = ReadTrack(randToBall);
         float ds = ReadTrack(driftSpeed);
@@ -125,6 +123,12 @@ void ParticleRain::UpdateParticles(float t) {
         float g = 1.0f + glow[k];
         particleVertices[k] = ParticleVertex{p.x, p.y, p.z, g, g};
     }
+}
+
+void ParticleRain::AdvanceGlow() {
+    DecayGlow(glow.data(), kParticleCount);
+    int hit = FindHit(MusicPosition());
+    if (hit >= 0) glow[hitParticles[hit]] += kHitGlow;
 }
 
 void ParticleRain::RenderParticles(float t) {
@@ -144,6 +148,11 @@ void ParticleRain::RenderParticles(float t) {
     glBindTexture(GL_TEXTURE_2D, 0);
     glBindSampler(0, 0);
     glDepthMask(GL_TRUE);
+}
+
+void ParticleRain::Rewind() {
+    time = 0;
+    glow.fill(0.0f);
 }
 
 void ParticleRain::Shutdown() {

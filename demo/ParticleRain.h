@@ -29,6 +29,10 @@ public:
     bool Init() override;
     void Render(float time) override;
     void Shutdown() override;
+    // Also puts out the particles' glow.
+    void Rewind() override;
+    // The glow's decay and the hit of this frame.
+    void Advance(float time) override { AdvanceGlow(); }
 
     // The three passes, in the order Render runs them.
     void RenderFloor(float t);
@@ -36,6 +40,9 @@ public:
     void RenderParticles(float t);
     // The CPU side of the particle pass (ball, glow decay, hit, positions), no GL.
     void UpdateParticles(float t);
+    // What the particles keep from frame to frame: the glow decays and the
+    // music's hit, if one falls on this frame, lights its particle.
+    void AdvanceGlow();
 
     uint32_t floorCubeBuffer = 0;
     FloorVectors floorScatter{};

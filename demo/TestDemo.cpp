@@ -155,6 +155,11 @@ bool TestDemo::Render() {
     return gRenderer->RenderFrame(effect);
 }
 
+void TestDemo::Rewind() {
+    lastEffectTime = 0;
+    for (IEffect* effect : effects) effect->Rewind();
+}
+
 void TestDemo::ReleaseTracks() {
     TrackHandle** handles[] = {&effectIndex,   &postProcessorIndex, &effectTime,    &cameraDistance, &cameraPitch,
                                &cameraYaw,     &cameraRoll,         &cameraXOffset, &cameraYOffset,  &cameraZOffset};

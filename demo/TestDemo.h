@@ -27,6 +27,8 @@ public:
     bool Init() override;
     void Shutdown() override;
     bool Render() override;
+    // No effect time written yet, every effect rewound.
+    void Rewind() override;
 
     // Appends an effect that the demo deletes as T once it is shut down.
     template <class T>

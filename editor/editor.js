@@ -18,6 +18,7 @@ import { Selection } from './selection.js';
 import { Playhead } from './playhead.js';
 import { theme } from './theme.js';
 import { OnsetMarks } from './onsets.js';
+import { Filmstrip } from './filmstrip.js';
 
 function makeLayer() {
   const canvas = document.createElement('canvas');
@@ -58,6 +59,7 @@ export class Editor {
     this.onsets = new OnsetMarks();
     this.snapOnsets = true; // dragged keys snap to a shown onset nearby
     this.hooks = { frame: [], position: [] }; // (row) each frame; (message, now) each position
+    this.filmstrip = new Filmstrip(this);
   }
 
   async start() {
@@ -69,6 +71,7 @@ export class Editor {
       return;
     }
     this.loadShow(shown.body);
+    this.filmstrip.load();
     const waved = await wave;
     if (waved.ok && Array.isArray(waved.body.peaks)) {
       this.peaks = Float32Array.from(waved.body.peaks);
@@ -118,6 +121,10 @@ export class Editor {
     switch (message.type) {
       case 'hello':
         if (this.doc && message.revision !== this.doc.revision) this.reload();
+        if (this.doc) this.filmstrip.load();
+        break;
+      case 'filmstrip':
+        this.filmstrip.onPush(message);
         break;
       case 'position':
         this.playhead.update(message.row, message.playing, performance.now());
@@ -373,6 +380,7 @@ export class Editor {
     ctx.setTransform(1, 0, 0, 1, 0, 0);
     ctx.drawImage(this.content.canvas, 0, 0);
     ctx.setTransform(dpr, 0, 0, dpr, 0, 0);
+    this.filmstrip.draw(ctx);
     this.drawOverlay(ctx, row);
     this.updatePosition(row);
 

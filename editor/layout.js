@@ -9,7 +9,10 @@ export const NAME_WIDTH = 220;
 export const SECTION_BAND = 18;
 export const BEAT_BAND = 20;
 export const WAVE_BAND = 30;
-export const RULER_HEIGHT = SECTION_BAND + BEAT_BAND + WAVE_BAND;
+// The filmstrip's band (filmstrip.js), the ruler's lowest.
+export const FILM_BAND = 40;
+export const FILM_TOP = SECTION_BAND + BEAT_BAND + WAVE_BAND;
+export const RULER_HEIGHT = FILM_TOP + FILM_BAND;
 export const GROUP_HEIGHT = 18;
 export const LANE_HEIGHT = 17;
 const CURVE_MIN = 150;
@@ -74,14 +77,14 @@ export class Layout {
     return null;
   }
 
-  // 'ruler-sections' | 'ruler-beats' | 'ruler-wave' | 'names' | 'lanes' |
+  // 'ruler-sections' | 'ruler-beats' | 'ruler-wave' | 'ruler-film' | 'names' | 'lanes' |
   // 'curve' | 'curve-axis' | 'splitter' | 'corner' for a point.
   regionAt(x, y) {
     if (y < RULER_HEIGHT) {
       if (x < NAME_WIDTH) return 'corner';
       if (y < SECTION_BAND) return 'ruler-sections';
       if (y < SECTION_BAND + BEAT_BAND) return 'ruler-beats';
-      return 'ruler-wave';
+      return y < FILM_TOP ? 'ruler-wave' : 'ruler-film';
     }
     if (y < this.lanes.y + this.lanes.h) return x < NAME_WIDTH ? 'names' : 'lanes';
     if (y < this.curve.y) return 'splitter';

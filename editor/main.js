@@ -38,6 +38,7 @@ function openEditor(item) {
   valueEditor.show({ track: item.track, row: item.row, value: key.value, interp: key.interp }, at.x, at.y);
 }
 attachPointer(editor, openEditor);
+editor.filmstrip.attachHover(canvas, $('hover'));
 
 const CLIPBOARD = 'tessel.editor.clipboard';
 

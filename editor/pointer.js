@@ -40,7 +40,8 @@ export function attachPointer(editor, openEditor) {
     gesture = { start: p, last: p, region, moved: false, button: event.button };
     canvas.setPointerCapture(event.pointerId);
 
-    if (event.button === 1 || (event.button === 0 && (region === 'ruler-wave' || region === 'ruler-sections'))) {
+    const seekRegion = region === 'ruler-wave' || region === 'ruler-film' || region === 'ruler-sections';
+    if (event.button === 1 || (event.button === 0 && seekRegion)) {
       gesture.kind = 'pan';
       gesture.mark = region === 'ruler-sections' ? editor.marks.find((m) => p.x >= m.x0 && p.x <= m.x1) : null;
     } else if (event.button !== 0) {
@@ -176,7 +177,7 @@ export function attachPointer(editor, openEditor) {
     if (canvas.hasPointerCapture(event.pointerId)) canvas.releasePointerCapture(event.pointerId);
     if (g.kind === 'pan' && !g.moved) {
       if (g.mark) editor.seek(g.mark.row);
-      else if (g.region === 'ruler-wave') editor.seek(Math.max(0, editor.view.xToRow(g.start.x)));
+      else if (g.region === 'ruler-wave' || g.region === 'ruler-film') editor.seek(Math.max(0, editor.view.xToRow(g.start.x)));
     } else if (g.kind === 'loop') {
       const [a, b] = editor.loopDraft;
       editor.loopDraft = null;

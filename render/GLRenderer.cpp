@@ -115,9 +115,13 @@ bool GLRenderer::RenderFrame(IEffect* effect) {
     lastMusicPosition = position;
 
     // Frames that only carry the clocks forward (a capture's run-up to its
-    // first frame) draw nothing and show nothing.
+    // first frame) draw nothing and show nothing; the effect may carry on
+    // what it keeps between drawn frames.
     if (!drawFrames) {
-        if (effect) effect->time += delta;
+        if (effect) {
+            effect->time += delta;
+            if (advanceKeptState) effect->Advance(effect->time);
+        }
         return true;
     }
     surface->BeginFrame(effect && postProcessor);

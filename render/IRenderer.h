@@ -47,6 +47,13 @@ public:
     // False: RenderFrame advances the effect's clock and draws nothing, so a
     // capture can run the show's clocks up to its first frame cheaply.
     bool drawFrames = true;
+    // With drawFrames false: the effect still carries forward what it keeps
+    // from one drawn frame to the next (IEffect::Advance), so that the frame
+    // after such a run-up looks as it would after drawn ones.
+    bool advanceKeptState = false;
+
+    // Back to the clock a fresh start has (no music position seen yet).
+    void Rewind() { lastMusicPosition = 0; }
 };
 
 // Set once the renderer's Init succeeded; never owning.

@@ -52,6 +52,7 @@ need all   "sound and the song"                      libopenal-dev libopenal1 li
 need all   "the live editor's service"               libcivetweb-dev nlohmann-json3-dev
 need all   "the song's onsets in the live editor"    libaubio-dev
 need all   "video encoding for tessel-capture"       libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+need all   "the editor's filmstrip pictures (JPEG)"    libturbojpeg0-dev
 need tests "GoogleTest"                              libgtest-dev libgmock-dev
 need tests "private X servers for the window tests"  xvfb xauth x11-utils libxtst-dev
 need tests "sound and picture checks"                sox imagemagick

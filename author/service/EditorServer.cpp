@@ -287,7 +287,7 @@ EditorServer::BodyRead EditorServer::ReadBody(mg_connection* connection, std::st
 }
 
 int EditorServer::RespondLarge(mg_connection* connection, EditorRoutes::Reply reply, size_t bytes) {
-    const int handled = RespondJson(connection, reply.status, reply.body);
+    const int handled = Respond(connection, reply.status, reply.type, reply.body);
     if (bytes >= kLargeExchange) {
         // Building and parsing that much took large blocks from this worker's
         // own allocator arena, which keeps them once freed: with a few dozen
@@ -333,7 +333,7 @@ int EditorServer::Serve(mg_connection* connection) {
     if (IsPushPath(path))
         return RespondJson(connection, 400, ErrorJson("/api/live is a WebSocket: connect with an upgrade"));
     if (api) {
-        EditorRoutes::Reply reply = routes->Get(path);
+        EditorRoutes::Reply reply = routes->Get(path, request->query_string ? request->query_string : "");
         const size_t bytes = reply.body.size();
         return RespondLarge(connection, std::move(reply), bytes);
     }

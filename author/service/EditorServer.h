@@ -30,12 +30,16 @@ public:
     struct Reply {
         int status = 200;
         std::string body;
+        std::string type = "application/json";  // an image's own type for pictures
     };
     virtual ~EditorRoutes() = default;
     // False while the service is still starting: every request gets 503.
     virtual bool Ready() const = 0;
-    // GET and POST of /api/... (the path without its query); replies are JSON.
+    // GET and POST of /api/... (the path without its query); replies are JSON
+    // unless they say otherwise.
     virtual Reply Get(const std::string& path) = 0;
+    // GET with the request's query string (undecoded), for the routes that take one.
+    virtual Reply Get(const std::string& path, const std::string& query) { return Get(path); }
     virtual Reply Post(const std::string& path, const std::string& body) = 0;
     // A new push client, its first message (hello) queued.
     virtual std::shared_ptr<PushHub::Client> Connect(PushHub::Send send, PushHub::Close close) = 0;

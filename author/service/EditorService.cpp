@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "author/filmstrip/FilmstripRoutes.h"
 #include "author/service/ShowJson.h"
 #include "sync/TrackFile.h"
 
@@ -67,6 +68,7 @@ bool EditorService::Start(const EditorConfig& wanted, std::string* error) {
         for (const std::string& name : config.demoTracks) first.tracks.push_back({name, {}});
         for (const SourceTrack& track : parsed.Tracks()) first.tracks.push_back({track.name, track.keys});
         queue.PostChange(first);
+        StartFilmstrip(first);
     } else {
         Report("editor: the source does not compile; edits wait for a save that does", false);
     }
@@ -83,6 +85,8 @@ void EditorService::Stop() {
     if (server) server->Stop();
     server.reset();
     ready = false;
+    if (filmstrip) filmstrip->Stop();
+    filmstrip.reset();
     if (keeper) keeper->Stop();
     keeper.reset();
     waveform.reset();
@@ -103,6 +107,7 @@ void EditorService::DocumentChanged(const DocumentChange& change) {
     hub.Broadcast(change.message);
     queue.PostChange(change);
     if (keeper) keeper->DocumentChanged();
+    if (filmstrip) filmstrip->DocumentChanged(change.revision, TrackMap(change), change.song ? &*change.song : nullptr);
 }
 
 void EditorService::Notice(const std::string& message) { hub.Broadcast(message); }
@@ -130,7 +135,9 @@ nlohmann::json EditorService::PositionJson(const ShowPosition& at) {
     return {{"row", at.row}, {"playing", at.playing}};
 }
 
-EditorRoutes::Reply EditorService::Get(const std::string& path) {
+EditorRoutes::Reply EditorService::Get(const std::string& path, const std::string& query) {
+    Reply strip;
+    if (FilmstripGet(filmstrip.get(), path, query, &strip)) return strip;
     if (path == "/api/show") {
         nlohmann::json show = document->Show();
         const ShowPosition at = LastPosition();
@@ -228,4 +235,8 @@ void EditorService::FramePresented(double row, bool playing, const std::optional
 
 void EditorService::FilesChanged() {
     if (keeper) keeper->FilesChanged();
+}
+
+void EditorService::ShadersSaved() {
+    if (filmstrip) filmstrip->ShadersSaved();
 }

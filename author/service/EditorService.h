@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "author/filmstrip/Filmstrip.h"
 #include "author/service/EditorServer.h"
 #include "author/service/PushHub.h"
 #include "author/service/ShowDocument.h"
@@ -36,6 +37,7 @@ struct EditorConfig {
     std::chrono::milliseconds transportWait{2000};
     size_t pushQueueLimit = 512;  // messages a page may fall behind by before it is dropped
     size_t pushQueueBytes = size_t(8) << 20;  // and bytes of them
+    std::optional<FilmstripConfig> filmstrip;  // none: the strip is off
 };
 
 // What the main thread does for the service: the author session, or a
@@ -84,8 +86,12 @@ public:
     void FramePresented(double row, bool playing, const std::optional<std::pair<double, double>>& loop);
     // Main thread: the watcher saw the source or the song form saved.
     void FilesChanged();
+    // Main thread: the shaders were saved (the filmstrip draws again).
+    void ShadersSaved();
 
     ShowDocument* Document() { return document.get(); }
+    // The filmstrip, or null when it is off.
+    Filmstrip* Strip() { return filmstrip.get(); }
     size_t SourceWrites() const { return keeper ? size_t(keeper->Writes()) : 0; }
     // Decodes of the song so far (one, and one more each time the file changed).
     int SongDecodes() const { return waveform ? waveform->Decodes() : 0; }
@@ -93,7 +99,8 @@ public:
     size_t SourceReads() const { return keeper ? size_t(keeper->Reads()) : 0; }
 
     // EditorRoutes
-    Reply Get(const std::string& path) override;
+    Reply Get(const std::string& path) override { return Get(path, ""); }
+    Reply Get(const std::string& path, const std::string& query) override;
     Reply Post(const std::string& path, const std::string& body) override;
     std::shared_ptr<PushHub::Client> Connect(PushHub::Send send, PushHub::Close close) override;
     PushHub& Hub() override { return hub; }
@@ -106,6 +113,9 @@ private:
     void Report(const std::string& line, bool ok) override;
 
     Reply Transport(const std::string& body);
+    // EditorFilmstrip.cpp: the strip started from the document's first state.
+    void StartFilmstrip(const DocumentChange& first);
+    static TrackKeyMap TrackMap(const DocumentChange& change);
     ShowPosition LastPosition() const;
     static nlohmann::json PositionJson(const ShowPosition& position);
 
@@ -118,6 +128,7 @@ private:
     std::unique_ptr<ShowDocument> document;
     std::unique_ptr<SourceKeeper> keeper;
     std::unique_ptr<Waveform> waveform;
+    std::unique_ptr<Filmstrip> filmstrip;
     std::unique_ptr<EditorServer> server;
 
     mutable std::mutex positionLock;

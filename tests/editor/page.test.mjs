@@ -104,6 +104,11 @@ test('editing the show from the page', async (t) => {
         e.invalidate(true);
       });
       await until(() => editor(() => !window.tesselEditor.contentDirty), 'the curves');
+      const stripDrawn = () => {
+        const strip = window.tesselEditor.filmstrip;
+        return strip.off || (strip.frames.size > 0 && [...strip.frames.values()].every((f) => f.bitmap && !f.drawing));
+      };
+      await until(() => editor(stripDrawn), 'the filmstrip', 240);
       await page.screenshot({ path: process.env.TESSEL_EDITOR_PICTURE });
       await page.setViewportSize({ width: 1280, height: 800 });
       await editor(() => {

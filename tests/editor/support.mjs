@@ -86,7 +86,9 @@ function stop(child) {
 
 // The real tessel-author on `display`, in a scratch show folder, following
 // a scratch copy of `sourceText`; resolves once it printed its address.
-export async function startAuthor(display, sourceText) {
+// `shaders` is the shader folder (default: the source tree's); `args` more
+// of tessel-author's options.
+export async function startAuthor(display, sourceText, { shaders, args = [] } = {}) {
   const show = scratchDir('show');
   const work = scratchDir('work');
   for (const folder of ['Audio', 'Textures', 'sync'])
@@ -99,7 +101,7 @@ export async function startAuthor(display, sourceText) {
   fs.mkdirSync(path.join(work, 'tmp'));
   const author = spawn(
     env.author,
-    ['--port', '0', '--sync', source, '--sections', sections, '--shaders', path.join(env.sourceDir, 'data/Shaders')],
+    ['--port', '0', '--sync', source, '--sections', sections, '--shaders', shaders || path.join(env.sourceDir, 'data/Shaders'), ...args],
     {
       cwd: show,
       env: { ...process.env, DISPLAY: display, ALSOFT_DRIVERS: 'null', TMPDIR: path.join(work, 'tmp') },
