@@ -12,7 +12,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import {
-  env, launchBrowser, startXvfb, startAuthor, until, scratchDir, withScreenshot, percentile,
+  env, startShowAndPage, until, scratchDir, withScreenshot, percentile,
 } from './support.mjs';
 
 const source = fs.readFileSync(`${env.sourceDir}/production/show.sync`, 'utf8');
@@ -24,20 +24,11 @@ const STRIP_SECONDS = 240;
 test('the filmstrip along the timeline', async (t) => {
   const shaders = scratchDir('shaders');
   fs.cpSync(path.join(env.sourceDir, 'data/Shaders'), shaders, { recursive: true });
-  const xvfb = await startXvfb();
   // At the show's priority: idle, the pictures could wait for minutes on a busy machine.
-  const author = await startAuthor(xvfb.display, source, { shaders, args: ['--filmstrip-priority', 'normal'] });
-  const browser = await launchBrowser();
-  const page = await (await browser.newContext({ viewport: { width: 1280, height: 800 } })).newPage();
-  const errors = [];
-  page.on('pageerror', (e) => errors.push(e.message));
-  t.after(async () => {
-    await browser.close();
-    await author.stop();
-    await xvfb.stop();
-    fs.rmSync(shaders, { recursive: true, force: true });
+  const { author, page, errors, editor } = await startShowAndPage(t, source, {
+    author: { shaders, args: ['--filmstrip-priority', 'normal'] },
+    cleanup: () => fs.rmSync(shaders, { recursive: true, force: true }),
   });
-  const editor = (fn, arg) => page.evaluate(fn, arg);
   const post = async (route, data) => {
     const reply = await page.request.post(`${author.origin}${route}`, { headers: { Origin: author.origin }, data });
     assert.equal(reply.status(), 200, await reply.text());

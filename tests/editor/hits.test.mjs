@@ -15,7 +15,7 @@ import test from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import { execFileSync } from 'node:child_process';
-import { env, launchBrowser, startXvfb, startAuthor, until, withScreenshot, percentile, compiledTracks } from './support.mjs';
+import { env, startShowAndPage, until, withScreenshot, percentile, compiledTracks } from './support.mjs';
 
 const source = fs.readFileSync(`${env.sourceDir}/production/show.sync`, 'utf8');
 const ONSET_COLOUR = [255, 200, 90];
@@ -41,19 +41,7 @@ function record(ms) {
 }
 
 test('hits on the grid, takes and taps', async (t) => {
-  const xvfb = await startXvfb();
-  const author = await startAuthor(xvfb.display, source);
-  const browser = await launchBrowser();
-  const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
-  const page = await context.newPage();
-  const errors = [];
-  page.on('pageerror', (e) => errors.push(e.message));
-  t.after(async () => {
-    await browser.close();
-    await author.stop();
-    await xvfb.stop();
-  });
-  const editor = (fn, arg) => page.evaluate(fn, arg);
+  const { author, context, page, errors, editor } = await startShowAndPage(t, source);
   const apiShow = async () => (await page.request.get(`${author.origin}/api/show`)).json();
   const showRow = async () => Math.floor((await apiShow()).position.row);
   const lane = (track) => editor((n) => window.tesselEditor.doc.track(n).keys.map((k) => ({ ...k })), track);
@@ -105,10 +93,11 @@ test('hits on the grid, takes and taps', async (t) => {
 
     // The tick's pixel at the bottom of the waveform band, for each shown
     // onset at least 4 pixels from its neighbours (and the playhead).
-    const ticks = () => editor((colour) => {
+    const ticks = () => editor(async (colour) => {
       const e = window.tesselEditor;
       const ctx = e.canvas.getContext('2d');
-      const y = Math.round((e.layout.ruler.h - 2) * e.dpr);
+      const { FILM_TOP } = await import('/layout.js'); // the waveform band's bottom
+      const y = Math.round((FILM_TOP - 2) * e.dpr);
       const rows = e.onsets.all.map((o) => o.row);
       const out = [];
       e.onsets.all.forEach((o, i) => {

@@ -14,7 +14,7 @@ import test from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import {
-  env, launchBrowser, startXvfb, startAuthor, windowLit, until, compiledTracks, withScreenshot,
+  env, startShowAndPage, windowLit, until, compiledTracks, withScreenshot,
 } from './support.mjs';
 
 const source = fs.readFileSync(`${env.sourceDir}/production/show.sync`, 'utf8');
@@ -28,20 +28,7 @@ function normal(tracks) {
 }
 
 test('editing the show from the page', async (t) => {
-  const xvfb = await startXvfb();
-  const author = await startAuthor(xvfb.display, source);
-  const browser = await launchBrowser();
-  const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
-  const page = await context.newPage();
-  const errors = [];
-  page.on('pageerror', (e) => errors.push(e.message));
-  t.after(async () => {
-    await browser.close();
-    await author.stop();
-    await xvfb.stop();
-  });
-
-  const editor = (fn, arg) => page.evaluate(fn, arg);
+  const { xvfb, author, context, page, errors, editor } = await startShowAndPage(t, source);
   const pageTracks = (p = page) => p.evaluate(() => ({
     revision: window.tesselEditor.doc.revision,
     tracks: window.tesselEditor.doc.tracks.map((t) => ({ name: t.name, keys: t.keys })),

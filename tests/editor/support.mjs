@@ -139,6 +139,28 @@ export async function startAuthor(display, sourceText, { shaders, args = [] } = 
   };
 }
 
+// A display, the real tessel-author on it following `sourceText` and a
+// browser page of 1280 x 800 (more from `context`), all stopped when test `t` ends (then `cleanup`
+// too). The page's errors are collected in `errors`; `editor(fn, arg)`
+// evaluates in it.
+export async function startShowAndPage(t, sourceText, { author: options, cleanup } = {}) {
+  const xvfb = await startXvfb();
+  const author = await startAuthor(xvfb.display, sourceText, options);
+  const browser = await launchBrowser();
+  const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
+  const page = await context.newPage();
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  t.after(async () => {
+    await browser.close();
+    await author.stop();
+    await xvfb.stop();
+    if (cleanup) cleanup();
+  });
+  const editor = (fn, arg) => page.evaluate(fn, arg);
+  return { xvfb, author, browser, context, page, errors, editor };
+}
+
 // The fraction of the show window's lower right corner that is lit, or
 // null when the window cannot be read yet.
 export function windowLit(display) {
