@@ -247,7 +247,9 @@ test('hits on the grid, takes and taps', async (t) => {
     assert.ok(take.first <= takeStart + 4 && axis, `the take began at ${take.first}, played from ${takeStart} (${JSON.stringify(axis)})`);
 
     // The source compiled by synctool, evaluated by the player: within the
-    // tolerance of the take at every row, and along the path played.
+    // tolerance of the take at every row, and along the path played. (The
+    // take is answered before the file is written: wait for the write.)
+    await settledText();
     const compiled = execFileSync(env.synctool, ['compile', '--sections', author.sections, '-o', `${author.source}.out`, author.source]);
     const dump = String(execFileSync(env.synctool, ['dump', `${author.source}.out`]));
     const single = dump.slice(dump.indexOf(`track ${TAKE}\n`)).split(/\n(?=track )/)[0];
