@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "author/AuthorSession.h"
+#include "bench/editor/bench_show.h"
 #include "tests/support/http_client.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/websocket_client.h"
@@ -162,19 +163,8 @@ void Drive(EditorService* service, Results* results) {
 
 int main() {
     XvfbServer server(1920, 1080);
-    if (!server.ok()) {
-        std::fprintf(stderr, "editor_bench: no Xvfb\n");
-        return 1;
-    }
-    server.Export();
-    setenv("ALSOFT_DRIVERS", "null", 1);
     ScratchDir show, work;
-    for (const char* folder : {"Audio", "Textures", "sync"}) show.Link(folder, std::string(TESSEL_SHOW_DIR) + "/" + folder);
-    show.Write("Config.txt", "ScreenWidth = 640;\nScreenHeight = 360;\nIsFullScreen = 0;\nFSAA = 0;\n");
-    work.Write("show.sync", ReadFileBytes(std::string(TESSEL_SOURCE_TREE) + "/production/show.sync"));
-    work.Write("tmp/.keep", "");
-    setenv("TMPDIR", (work / "tmp").c_str(), 1);
-    if (chdir(show.path().c_str()) != 0) return 1;
+    if (!EnterBenchShow("editor_bench", server, show, work)) return 1;
 
     AuthorOptions options = DefaultAuthorOptions(TESSEL_SOURCE_TREE);
     options.source = work / "show.sync";

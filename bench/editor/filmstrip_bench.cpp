@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "author/AuthorSession.h"
+#include "bench/editor/bench_show.h"
 #include "tests/support/http_client.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/xvfb_server.h"
@@ -151,19 +152,8 @@ int main(int argc, char** argv) {
     Results results;
     results.strip = !(argc > 1 && std::strcmp(argv[1], "--no-filmstrip") == 0);
     XvfbServer server(1920, 1080);
-    if (!server.ok()) {
-        std::fprintf(stderr, "filmstrip_bench: no Xvfb\n");
-        return 1;
-    }
-    server.Export();
-    setenv("ALSOFT_DRIVERS", "null", 1);
     ScratchDir show, work;
-    for (const char* folder : {"Audio", "Textures", "sync"}) show.Link(folder, std::string(TESSEL_SHOW_DIR) + "/" + folder);
-    show.Write("Config.txt", "ScreenWidth = 640;\nScreenHeight = 360;\nIsFullScreen = 0;\nFSAA = 0;\n");
-    work.Write("show.sync", ReadFileBytes(std::string(TESSEL_SOURCE_TREE) + "/production/show.sync"));
-    work.Write("tmp/.keep", "");
-    setenv("TMPDIR", (work / "tmp").c_str(), 1);
-    if (chdir(show.path().c_str()) != 0) return 1;
+    if (!EnterBenchShow("filmstrip_bench", server, show, work)) return 1;
 
     AuthorOptions options = DefaultAuthorOptions(TESSEL_SOURCE_TREE);
     options.source = work / "show.sync";
